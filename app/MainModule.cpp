@@ -1,0 +1,60 @@
+#include "app/MainModule.h"
+
+#include "app/CommandLine.h"
+#include "db/Database.h"
+#include "log/Log.h"
+#include "payload/FancyStuff.h"
+#include "sys/Ui.h"
+#include "wizard/Wizard.h"
+
+
+namespace kw {
+
+int HandleCommandLine(const std::string& commandLine) {
+    std::optional<CommandLine> cl = SplitCommandLine(commandLine);
+    if (cl && cl->mode == "BESTANDEN")
+        return RunFilesMode(cl->folder) ? kExitOk : kExitFailed;
+    if (cl && cl->mode == "DATABASE")
+        return RunDatabaseMode(cl->folder) ? kExitOk : kExitFailed;
+    ShowUsage();
+    return kExitUsage;
+}
+
+void ShowUsage() {
+    MsgBox("Gebruik:\r\n\r\n\tKwastor bestanden <Merodaan-map>\r\n\xC3\xB3"
+           "f\tKwastor database <Gebruikers-map>",
+           kProgramTitle, MsgIcon::Warning);
+}
+
+bool RunFilesMode(const std::string& folder) {
+    if (SaveResources(folder, nullptr))
+        return true;
+    MsgBox("Kopieren van bestanden is mislukt.", kProgramTitle, MsgIcon::Warning);
+    return false;
+}
+
+bool RunDatabaseMode(const std::string& folder) {
+    const std::string path = folder + "picbase.pbd";
+    Connect(path);
+    if (!IsConnected()) {
+        MsgBox("Kon database '" + path + "' niet openen", kProgramTitle, MsgIcon::Warning);
+        return false;
+    }
+    const bool ok = UpdateDB(nullptr);
+    Disconnect();
+    if (!ok)
+        MsgBox("Kon database '" + path + "' niet bewerken", kProgramTitle, MsgIcon::Warning);
+    return ok;
+}
+
+int Main(int argc, char** argv) {
+    gLog = std::make_unique<Log>();
+    gLog->SetFilename("Kwastor.log");
+    // On POSIX a command line exists as soon as an argument was given, even an empty one.
+    const int status = argc > 1 ? HandleCommandLine(Trim(CommandTail(argc, argv)))
+                                : RunWizard(argc, argv);
+    gLog.reset(); // writes "Logging ended."
+    return status;
+}
+
+} // namespace kw

@@ -1,0 +1,33 @@
+#include "sys/Ui.h"
+
+#include <cstdio>
+
+namespace kw {
+
+namespace {
+StderrMessageSink gStderrSink;
+MessageSink* gSink = &gStderrSink;
+} // namespace
+
+void MsgBox(const std::string& text, const std::string& title, MsgIcon icon) {
+    gSink->Show(text, title, icon);
+}
+
+void SetMessageSink(MessageSink* sink) { gSink = sink ? sink : &gStderrSink; }
+
+void StderrMessageSink::Show(const std::string& text, const std::string& title, MsgIcon) {
+    std::string out = title + ": ";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            out += '\n';
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    out += '\n';
+    std::fwrite(out.data(), 1, out.size(), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace kw

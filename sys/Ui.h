@@ -1,0 +1,53 @@
+// The few user-interface seams that the core needs: message boxes, status labels and a list.
+// The core never includes Qt; the wizard and the command line provide the implementations.
+#pragma once
+
+#include <string>
+
+namespace kw {
+
+enum class MsgIcon { None, Warning };
+
+/// Shows one modal message box with a single OK button.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    /// Blocks until the user has dismissed the box (or returns at once where nobody can).
+    virtual void Show(const std::string& text, const std::string& title, MsgIcon icon) = 0;
+};
+
+/// Shows a message box through the sink chosen at start-up (standard error until one is set).
+void MsgBox(const std::string& text, const std::string& title, MsgIcon icon = MsgIcon::None);
+
+/// Chooses the sink for every later MsgBox call; nullptr returns to standard error.
+/// The caller keeps ownership and must keep the sink alive while it is set.
+void SetMessageSink(MessageSink* sink);
+
+/// The program's title, used on every message box but the log's own.
+inline constexpr const char* kProgramTitle = "Kwastor";
+
+/// Writes message boxes to standard error as "title: text", each CR LF turned into a line end,
+/// so that the command-line modes never need a display.
+class StderrMessageSink final : public MessageSink {
+public:
+    void Show(const std::string& text, const std::string& title, MsgIcon icon) override;
+};
+
+/// A text label that a long operation writes its progress into.
+class StatusLabel {
+public:
+    virtual ~StatusLabel() = default;
+    virtual void SetCaption(const std::string& caption) = 0;
+    /// Lets the window repaint and handle input once.
+    virtual void ProcessEvents() = 0;
+};
+
+/// The list that the change list fills.
+class ListBox {
+public:
+    virtual ~ListBox() = default;
+    virtual void AddItem(const std::string& line) = 0;
+    virtual void Clear() = 0;
+};
+
+} // namespace kw

@@ -1,0 +1,143 @@
+// Shared helpers for the tests: temporary folders, recording sinks, a fixed clock, a log that
+// the test can read back, and a small tmpfs where mounting is permitted.
+#pragma once
+
+#include "log/Log.h"
+#include "sys/Clock.h"
+#include "sys/File.h"
+#include "sys/Ui.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kw::test {
+
+namespace fs = std::filesystem;
+
+/// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& Path() const { return path_; }
+    /// The folder as the program's operations take it: with a trailing "/".
+    std::string Folder() const { return path_.string() + "/"; }
+
+private:
+    fs::path path_;
+};
+
+std::string ReadFile(const fs::path& path);
+void WriteFile(const fs::path& path, const std::string& bytes);
+
+/// Records every message box, and sets itself as the sink while it lives.
+class RecordingMessageSink final : public MessageSink {
+public:
+    struct Box {
+        std::string text, title;
+        MsgIcon icon;
+        bool operator==(const Box&) const = default;
+    };
+    RecordingMessageSink() { SetMessageSink(this); }
+    ~RecordingMessageSink() override { SetMessageSink(nullptr); }
+    void Show(const std::string& text, const std::string& title, MsgIcon icon) override {
+        boxes.push_back({text, title, icon});
+    }
+    std::vector<Box> boxes;
+};
+
+/// A status label that remembers every caption it was given and counts event passes.
+class RecordingLabel final : public StatusLabel {
+public:
+    void SetCaption(const std::string& caption) override { captions.push_back(caption); }
+    void ProcessEvents() override { ++eventPasses; }
+    std::string Caption() const { return captions.empty() ? std::string() : captions.back(); }
+    std::vector<std::string> captions;
+    int eventPasses = 0;
+};
+
+class RecordingList final : public ListBox {
+public:
+    void AddItem(const std::string& line) override { items.push_back(line); }
+    void Clear() override { items.clear(); }
+    std::vector<std::string> items;
+};
+
+/// A clock that always tells the time it was set to.
+class FixedClock final : public Clock {
+public:
+    explicit FixedClock(DateTime t = {2026, 3, 4, 13, 5, 9}) : now(t) {}
+    DateTime Now() override { return now; }
+    DateTime now;
+};
+
+/// Replaces gLog with a log in a temporary folder for the life of the object, stamped by a
+/// fixed clock, so that tests can read back exactly what the operations logged.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    /// The file's text as written (Windows-1252, CR LF).
+    std::string Text() const;
+    /// The records' texts without stamps, one per record; continuation lines stay joined to
+    /// their record by "\n".
+    std::vector<std::string> Records() const;
+    const fs::path& Path() const { return path_; }
+
+private:
+    TempDir dir_;
+    fs::path path_;
+    FixedClock clock_;
+    std::unique_ptr<Log> saved_;
+};
+
+/// Puts other file operations in place for the life of the object.
+class ScopedFiles {
+public:
+    explicit ScopedFiles(FileApi& files) { SetFiles(&files); }
+    ~ScopedFiles() { SetFiles(nullptr); }
+};
+
+/// The platform's file operations with a fault switch: writes after the first `goodWrites`
+/// fail outright or come up short. Records every path it was asked to create.
+class FaultyFiles final : public FileApi {
+public:
+    enum class Fault { None, Fail, Short };
+    Fault fault = Fault::None;
+    int goodWrites = 0;
+    std::vector<std::string> created;
+
+    FileHandle CreateAlways(const std::string& path) override;
+    std::int64_t Write(FileHandle file, const void* data, std::size_t size) override;
+    void Close(FileHandle file) override { SystemFiles().Close(file); }
+    bool Remove(const std::string& path) override { return SystemFiles().Remove(path); }
+    bool Rename(const std::string& from, const std::string& to) override {
+        return SystemFiles().Rename(from, to);
+    }
+    bool IsOrdinaryFile(const std::string& path) override {
+        return SystemFiles().IsOrdinaryFile(path);
+    }
+};
+
+/// A tmpfs of the given size mounted on a temporary folder, or nothing where this process may
+/// not mount (then the test should skip). With readOnly the mount refuses every write, even
+/// root's, which plain file modes do not.
+class ScopedTmpfs {
+public:
+    static std::optional<ScopedTmpfs> Mount(std::size_t bytes, bool readOnly = false);
+    ScopedTmpfs(ScopedTmpfs&& other) noexcept;
+    ~ScopedTmpfs();
+    const fs::path& Path() const { return dir_; }
+    /// Mounts it again read-only (or read-write), keeping its contents.
+    bool Remount(bool readOnly);
+
+private:
+    explicit ScopedTmpfs(fs::path dir) : dir_(std::move(dir)) {}
+    fs::path dir_;
+};
+
+} // namespace kw::test
