@@ -7,7 +7,6 @@
 #include "sys/Ui.h"
 #include "wizard/Wizard.h"
 
-
 namespace kw {
 
 int HandleCommandLine(const std::string& commandLine) {
@@ -51,8 +50,8 @@ int Main(int argc, char** argv) {
     gLog = std::make_unique<Log>();
     gLog->SetFilename("Kwastor.log");
     // On POSIX a command line exists as soon as an argument was given, even an empty one.
-    const int status = argc > 1 ? HandleCommandLine(Trim(CommandTail(argc, argv)))
-                                : RunWizard(argc, argv);
+    const int status =
+        argc > 1 ? HandleCommandLine(Trim(CommandTail(argc, argv))) : RunWizard(argc, argv);
     gLog.reset(); // writes "Logging ended."
     return status;
 }

@@ -15,7 +15,9 @@ namespace {
 
 constexpr std::string_view kLineBreak = "\r\n           "; // CR LF and 11 blanks
 
-[[noreturn]] void Mismatch() { throw LogFormatError("Log::printf(): type mismatch"); }
+[[noreturn]] void Mismatch() {
+    throw LogFormatError("Log::printf(): type mismatch");
+}
 
 // Days from 1899-12-30, the epoch of the Windows date serial, to the given civil date.
 std::int64_t DaysFromEpoch(int y, int m, int d) {
@@ -146,7 +148,9 @@ std::string FormatLogText(std::string_view sFormat, std::span<const LogValue> pa
 
 Log::Log(Clock& clock, FileApi* files) : clock_(clock), files_(files) {}
 
-Log::~Log() { Terminate(); }
+Log::~Log() {
+    Terminate();
+}
 
 void Log::Terminate() {
     if (state_ == State::Open) {
@@ -171,7 +175,7 @@ bool Log::init() {
 void Log::OpenLog() {
     FileApi& files = FileOps();
     const std::string backup = filename_ + ".bak";
-    files.Remove(backup);             // there may be no backup yet
+    files.Remove(backup);            // there may be no backup yet
     files.Rename(filename_, backup); // there may be no log yet
     file_ = files.CreateAlways(filename_);
     if (file_ == kInvalidFile) {

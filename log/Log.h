@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -48,8 +49,8 @@ public:
     void printf(std::string_view sFormat, std::span<const LogValue> param = {});
 
     template <class... V>
-        requires(sizeof...(V) > 0)
-    void printf(std::string_view sFormat, const V&... values) {
+    requires(sizeof...(V) > 0 && (std::is_constructible_v<LogValue, const V&> &&
+                                  ...)) void printf(std::string_view sFormat, const V&... values) {
         const LogValue param[] = {LogValue(values)...};
         printf(sFormat, std::span<const LogValue>(param));
     }

@@ -6,8 +6,12 @@ namespace {
 FileApi* gFiles = nullptr;
 } // namespace
 
-FileApi& Files() { return gFiles ? *gFiles : SystemFiles(); }
+FileApi& Files() {
+    return gFiles ? *gFiles : SystemFiles();
+}
 
-void SetFiles(FileApi* files) { gFiles = files; }
+void SetFiles(FileApi* files) {
+    gFiles = files;
+}
 
 } // namespace kw

@@ -46,7 +46,7 @@ public:
     }
 
     bool IsOrdinaryFile(const std::string& path) override {
-        struct stat st{};
+        struct stat st {};
         return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     }
 };

@@ -4,6 +4,8 @@ namespace kw {
 
 const char kPathSeparator = '/';
 
-std::string CommandLineFolder(std::string folder) { return folder; }
+std::string CommandLineFolder(std::string folder) {
+    return folder;
+}
 
 } // namespace kw

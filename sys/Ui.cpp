@@ -13,7 +13,9 @@ void MsgBox(const std::string& text, const std::string& title, MsgIcon icon) {
     gSink->Show(text, title, icon);
 }
 
-void SetMessageSink(MessageSink* sink) { gSink = sink ? sink : &gStderrSink; }
+void SetMessageSink(MessageSink* sink) {
+    gSink = sink ? sink : &gStderrSink;
+}
 
 void StderrMessageSink::Show(const std::string& text, const std::string& title, MsgIcon) {
     std::string out = title + ": ";

@@ -44,9 +44,13 @@ LogCapture::LogCapture() : path_(dir_.Path() / "Kwastor.log") {
     gLog->SetFilename(path_.string());
 }
 
-LogCapture::~LogCapture() { gLog = std::move(saved_); }
+LogCapture::~LogCapture() {
+    gLog = std::move(saved_);
+}
 
-std::string LogCapture::Text() const { return ReadFile(path_); }
+std::string LogCapture::Text() const {
+    return ReadFile(path_);
+}
 
 std::vector<std::string> LogCapture::Records() const {
     // Every record starts with "hh:mm:ss - "; continuation lines start with 11 blanks.

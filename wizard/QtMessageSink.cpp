@@ -6,8 +6,7 @@ namespace kw {
 
 void QtMessageSink::Show(const std::string& text, const std::string& title, MsgIcon icon) {
     QMessageBox box(icon == MsgIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    QString::fromStdString(title), QString::fromStdString(text),
-                    QMessageBox::Ok);
+                    QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok);
     box.exec();
 }
 

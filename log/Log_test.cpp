@@ -1,0 +1,188 @@
+#include "log/Log.h"
+
+#include "testsupport/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace kw {
+namespace {
+
+using test::FaultyFiles;
+using test::FixedClock;
+using test::ReadFile;
+using test::RecordingMessageSink;
+using test::TempDir;
+
+const std::string kStart = "13:05:09 - 2026-03-04\r\n           Logging started.\r\n";
+
+class LogTest : public ::testing::Test {
+protected:
+    std::string LogPath() const { return (dir.Path() / "Kwastor.log").string(); }
+    std::unique_ptr<Log> MakeLog(FileApi* files = nullptr) {
+        auto log = std::make_unique<Log>(clock, files);
+        log->SetFilename(LogPath());
+        return log;
+    }
+    // The bytes that one record with the given format and values adds after the start record.
+    std::string Record(std::string_view fmt, std::vector<LogValue> values = {}) {
+        auto log = MakeLog();
+        log->printf(fmt, values);
+        std::string text = ReadFile(LogPath());
+        EXPECT_EQ(text.substr(0, kStart.size()), kStart);
+        return text.substr(kStart.size());
+    }
+
+    TempDir dir;
+    FixedClock clock;
+    RecordingMessageSink boxes;
+};
+
+TEST_F(LogTest, FirstRecordIsPrecededByTheStartRecordAndEndRecordClosesTheFile) {
+    auto log = MakeLog();
+    log->printf("plain words");
+    clock.now.second = 10;
+    log.reset();
+    EXPECT_EQ(ReadFile(LogPath()),
+              kStart + "13:05:09 - plain words\r\n13:05:10 - Logging ended.\r\n");
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(LogTest, EscapesAndLineBreaks) {
+    EXPECT_EQ(Record(""), "13:05:09 - \r\n");
+    EXPECT_EQ(Record("a\\nb"), "13:05:09 - a\r\n           b\r\n");
+    EXPECT_EQ(Record("ends\\n"), "13:05:09 - ends\r\n           \r\n");
+    EXPECT_EQ(Record("x\\ty\\\\z\\q"), "13:05:09 - x\ty\\z\\q\r\n");
+    EXPECT_EQ(Record("C:\\"), "13:05:09 - C:\r\n");
+    EXPECT_EQ(Record("100%"), "13:05:09 - 100\r\n");
+    EXPECT_EQ(Record("%% and %x stay", {std::int32_t{5}}), "13:05:09 - % and  stay\r\n");
+}
+
+TEST_F(LogTest, Conversions) {
+    EXPECT_EQ(Record("%d %d %d %d", {2.5, 3.5, std::int32_t{-7}, std::int16_t{12}}),
+              "13:05:09 - 2 4 -7 12\r\n");
+    EXPECT_EQ(Record("%d", {std::string(" 41 ")}), "13:05:09 - 41\r\n");
+    EXPECT_EQ(Record("%s|%s", {DateTime{1899, 12, 30, 13, 5, 9}, DateTime{2026, 3, 4, 13, 5, 9}}),
+              "13:05:09 - 13:05:09|2026-03-04\r\n");
+    EXPECT_EQ(Record("%s/%s/%s", {std::string("t"), std::int32_t{-3}, 0.25}),
+              "13:05:09 - t/-3/0.25\r\n");
+    EXPECT_EQ(Record("%f", {std::int32_t{3}}), "13:05:09 - 3\r\n");
+    EXPECT_EQ(Record("one %d", {std::int32_t{1}, std::int32_t{2}}), "13:05:09 - one 1\r\n");
+    EXPECT_EQ(Record("laagste = %d, hoogste = %d.", {std::int32_t{1173}, std::int32_t{1480}}),
+              "13:05:09 - laagste = 1173, hoogste = 1480.\r\n");
+}
+
+TEST_F(LogTest, ValueEndingInLineBreakGetsNoSecondOne) {
+    EXPECT_EQ(Record("%s", {std::string("tail\r\n")}), "13:05:09 - tail\r\n");
+}
+
+TEST_F(LogTest, TextIsWrittenInWindows1252) {
+    EXPECT_EQ(Record("Optici\xC3\xABn \xE2\x82\xAC \xE4\xB8\xAD"),
+              "13:05:09 - Optici\xEBn \x80 ?\r\n");
+}
+
+TEST_F(LogTest, ConversionErrorsRaiseAndWriteNothing) {
+    auto log = MakeLog();
+    EXPECT_THROW(log->printf("%d and %d", std::int32_t{1}), LogFormatError);
+    EXPECT_THROW(log->printf("%d", std::string("abc")), LogFormatError);
+    EXPECT_THROW(log->printf("%f", std::string("")), LogFormatError);
+    EXPECT_THROW(log->printf("%d", 3e10), LogFormatError);
+    EXPECT_THROW(log->printf("%s"), LogFormatError);
+    // Not even the start record: the file was never opened.
+    EXPECT_FALSE(std::filesystem::exists(LogPath()));
+    log->printf("after");
+    log.reset();
+    EXPECT_EQ(ReadFile(LogPath()), kStart + "13:05:09 - after\r\n13:05:09 - Logging ended.\r\n");
+}
+
+TEST_F(LogTest, SecondRunRotatesTheFirstIntoTheBackup) {
+    test::WriteFile(LogPath() + ".bak", "older backup");
+    MakeLog()->printf("first run");
+    const std::string first = ReadFile(LogPath());
+    MakeLog()->printf("second run");
+    EXPECT_EQ(ReadFile(LogPath() + ".bak"), first);
+    EXPECT_EQ(ReadFile(LogPath()),
+              kStart + "13:05:09 - second run\r\n13:05:09 - Logging ended.\r\n");
+}
+
+TEST_F(LogTest, RunThatLogsNothingLeavesLogAndBackupUntouched) {
+    test::WriteFile(LogPath(), "log");
+    test::WriteFile(LogPath() + ".bak", "bak");
+    MakeLog().reset();
+    EXPECT_EQ(ReadFile(LogPath()), "log");
+    EXPECT_EQ(ReadFile(LogPath() + ".bak"), "bak");
+}
+
+TEST_F(LogTest, MissingFilenameIsReportedEveryTimeUntilOneIsSet) {
+    Log log(clock);
+    log.printf("lost");
+    log.printf("lost too");
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[0], (RecordingMessageSink::Box{
+                                  "No filename supplied.\r\nSupply a filename before logging.",
+                                  "Log::init()", MsgIcon::None}));
+    log.SetFilename(LogPath());
+    log.printf("kept");
+    EXPECT_EQ(ReadFile(LogPath()), kStart + "13:05:09 - kept\r\n");
+}
+
+TEST_F(LogTest, LogThatCannotBeCreatedGivesExactlyOneMessage) {
+    auto log = std::make_unique<Log>(clock);
+    log->SetFilename((dir.Path() / "missing-folder" / "Kwastor.log").string());
+    for (int i = 0; i < 5; ++i)
+        log->printf("record");
+    log.reset();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "Log '" +
+                                       (dir.Path() / "missing-folder" / "Kwastor.log").string() +
+                                       "' couldn't be created.");
+    EXPECT_EQ(boxes.boxes[0].title, "Log::OpenLog()");
+}
+
+TEST_F(LogTest, LogInReadOnlyFolderGivesExactlyOneMessage) {
+    auto mount = test::ScopedTmpfs::Mount(1 << 20, true);
+    if (!mount)
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    Log log(clock);
+    log.SetFilename((mount->Path() / "Kwastor.log").string());
+    log.printf("one");
+    log.printf("two");
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].title, "Log::OpenLog()");
+}
+
+TEST_F(LogTest, FailedOrShortWriteGivesOneMessageAndClosesTheLog) {
+    for (auto fault : {FaultyFiles::Fault::Fail, FaultyFiles::Fault::Short}) {
+        RecordingMessageSink sink;
+        FaultyFiles files;
+        files.fault = fault;
+        files.goodWrites = 2; // the start record and one record
+        auto log = MakeLog(&files);
+        log->printf("kept");
+        log->printf("fails");
+        log->printf("never written");
+        log.reset();
+        ASSERT_EQ(sink.boxes.size(), 1u);
+        EXPECT_EQ(sink.boxes[0], (RecordingMessageSink::Box{"Writing to log failed.",
+                                                            "Log::printf()", MsgIcon::None}));
+        const std::string text = ReadFile(LogPath());
+        EXPECT_TRUE(text.starts_with(kStart + "13:05:09 - kept\r\n"));
+        EXPECT_EQ(text.find("never written"), std::string::npos);
+        EXPECT_EQ(text.find("Logging ended."), std::string::npos);
+    }
+}
+
+TEST_F(LogTest, FullFilesystemGivesOneMessage) {
+    auto mount = test::ScopedTmpfs::Mount(4096);
+    if (!mount)
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    Log log(clock);
+    log.SetFilename((mount->Path() / "Kwastor.log").string());
+    const std::string line(1000, 'x');
+    for (int i = 0; i < 20; ++i)
+        log.printf(line);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "Writing to log failed.");
+}
+
+} // namespace
+} // namespace kw
