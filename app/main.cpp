@@ -1,3 +1,5 @@
 #include "app/MainModule.h"
 
-int main(int argc, char** argv) { return kw::Main(argc, argv); }
+int main(int argc, char** argv) {
+    return kw::Main(argc, argv);
+}
