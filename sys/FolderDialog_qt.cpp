@@ -1,0 +1,36 @@
+#include "sys/FolderDialog.h"
+
+#include "sys/Path.h"
+
+#include <QFileDialog>
+
+namespace kw {
+
+namespace {
+
+std::string ShowDialog() {
+    // No owner: the dialog belongs to the desktop, not to the wizard window.
+    return QFileDialog::getExistingDirectory(nullptr,
+                                             QStringLiteral("Wijs de Merodaan directory aan"),
+                                             QString(), QFileDialog::ShowDirsOnly)
+        .toStdString();
+}
+
+FolderPicker& Picker() {
+    static FolderPicker picker;
+    return picker;
+}
+
+} // namespace
+
+void SetFolderPicker(FolderPicker picker) {
+    Picker() = std::move(picker);
+}
+
+std::string BrowseForFolder() {
+    const std::string chosen = Picker() ? Picker()() : ShowDialog();
+    // The separator goes on unconditionally, as the rest of the program expects of a folder.
+    return chosen.empty() ? std::string() : chosen + kPathSeparator;
+}
+
+} // namespace kw
