@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Runs the real program from the command line: usage text, exit statuses, messages on standard
+# error, the road without a display, a log that can't be created, and both modes end to end.
+# Usage: cli_test.sh <kwastor> <make-test-installation>
+set -uo pipefail
+kwastor=$1
+make_installation=$2
+work=$(mktemp -d)
+trap 'umount "$work/ro" 2>/dev/null; rm -rf "$work"' EXIT
+failures=0
+passes=0
+
+check() { # check <name> <expected> <actual>
+  if [ "$2" == "$3" ]; then
+    passes=$((passes + 1))
+  else
+    failures=$((failures + 1))
+    printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
+  fi
+}
+
+run() { # run <folder> <args...>: sets status, err
+  local dir=$1
+  shift
+  err=$(cd "$dir" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$kwastor" "$@" 2>&1 >/dev/null)
+  status=$?
+}
+
+usage=$'Kwastor: Gebruik:\n\n\tKwastor bestanden <Merodaan-map>\n\xc3\xb3f\tKwastor database <Gebruikers-map>'
+
+mkdir -p "$work/cwd"
+for line in "install /x" "   " "bestanden" $'bestanden\t/x' "database"; do
+  run "$work/cwd" "$line"
+  check "usage for '$line': status" 2 "$status"
+  check "usage for '$line': text" "$usage" "$err"
+done
+run "$work/cwd" "" ""
+check "empty arguments give the usage text" 2 "$status"
+check "a run that only shows the usage text writes no log" "" "$(ls "$work/cwd")"
+
+run "$work/cwd"
+check "no display: status" 1 "$status"
+check "no display: names the modes" 1 "$(grep -c 'kwastor bestanden <folder>' <<<"$err")"
+
+run "$work/cwd" bestanden "$work/missing"
+check "files mode into a missing folder: status" 1 "$status"
+check "files mode into a missing folder: messages" \
+  "Kwastor: Fout tijdens het maken van bestand '$work/missing/pictogrammen/i1173.wmf'
+Kwastor: Kopieren van bestanden is mislukt." "$err"
+check "the log was written" 1 "$(grep -c 'SaveResources() : beginnen met kopieren van de bestanden.' "$work/cwd/Kwastor.log")"
+
+run "$work/cwd" DataBase "$work/missing"
+check "database mode on a missing database: status" 1 "$status"
+check "database mode on a missing database: last message" \
+  "Kwastor: Kon database '$work/missing/picbase.pbd' niet openen" "$(tail -n 1 <<<"$err")"
+check "the first run's log became the backup" 1 "$(grep -c 'SaveResources()' "$work/cwd/Kwastor.log.bak")"
+
+mkdir -p "$work/ro"
+if mount -t tmpfs -o size=64k,ro tmpfs "$work/ro" 2>/dev/null; then
+  run "$work/ro" bestanden "$work/missing"
+  check "log that can't be created: one message" 1 \
+    "$(grep -c "^Log::OpenLog(): Log 'Kwastor.log' couldn't be created.$" <<<"$err")"
+  check "log that can't be created: the mode still reports" 1 "$status"
+  umount "$work/ro"
+else
+  echo "SKIP log that can't be created: mounting a tmpfs is not permitted here"
+fi
+
+"$make_installation" "$work/inst" >/dev/null || { echo "FAIL make-test-installation"; exit 1; }
+run "$work/cwd" bestanden "$work/inst"
+check "files mode: status" 0 "$status"
+check "files mode: silent" "" "$err"
+check "files mode: 1232 files" 1232 "$(find "$work/inst" -type f -name 'i*' | wc -l)"
+run "$work/cwd" database "$work/inst/"
+check "database mode: status" 0 "$status"
+check "database mode: silent" "" "$err"
+check "log ends with the end record" 1 "$(tail -n 1 "$work/cwd/Kwastor.log" | grep -c ' - Logging ended.')"
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
