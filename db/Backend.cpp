@@ -1,0 +1,64 @@
+#include "db/Backend.h"
+
+#include "sys/Failure.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+
+namespace kw {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kSqliteHeader{"SQLite format 3\0", 16};
+// Jet (Access 97 to 2003) and ACE (Access 2007 on) files carry their engine's name at offset 4.
+constexpr std::string_view kJetSignature = "Standard Jet DB";
+constexpr std::string_view kAceSignature = "Standard ACE DB";
+constexpr std::size_t kSignatureOffset = 4;
+
+// The first bytes of the file, enough for either signature.
+std::string ReadHead(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        throw Failure("Database '" + path + "' kan niet gelezen worden: " + std::strerror(errno));
+    char head[32];
+    const std::size_t n = std::fread(head, 1, sizeof head, f);
+    const bool failed = std::ferror(f) != 0;
+    const int error = errno;
+    std::fclose(f);
+    if (failed)
+        throw Failure("Database '" + path + "' kan niet gelezen worden: " + std::strerror(error));
+    return std::string(head, n);
+}
+
+} // namespace
+
+std::unique_ptr<Connection> OpenDatabaseFile(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (status.type() == fs::file_type::not_found)
+        throw Failure("Database '" + path + "' bestaat niet");
+    if (ec)
+        throw Failure("Database '" + path + "' is niet bereikbaar: " + ec.message());
+    if (status.type() == fs::file_type::directory)
+        throw Failure("'" + path + "' is een map, geen database");
+    if (status.type() != fs::file_type::regular)
+        throw Failure("'" + path + "' is geen gewoon bestand");
+
+    const std::string head = ReadHead(path);
+    if (head.starts_with(kSqliteHeader))
+        return OpenSqlite(path);
+    if (head.size() >= kSignatureOffset + kJetSignature.size()) {
+        const std::string_view signature =
+            std::string_view(head).substr(kSignatureOffset, kJetSignature.size());
+        if (signature == kJetSignature || signature == kAceSignature)
+            return OpenOdbc(kAccessConnectionString + path);
+    }
+    throw Failure("'" + path + "' is geen database (geen SQLite- of Access-bestand)");
+}
+
+} // namespace kw
