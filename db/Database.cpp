@@ -81,7 +81,7 @@ FieldValue Recordset::Field(const std::string& name) const {
     throw Failure("Kolom '" + name + "' komt niet voor in de resultatenset");
 }
 
-std::int32_t ToInt32(const FieldValue& value) {
+std::int32_t FieldToInt32(const FieldValue& value) {
     struct {
         std::int32_t operator()(std::monostate) const { Null(); }
         std::int32_t operator()(std::int64_t i) const {
@@ -105,7 +105,7 @@ std::int32_t ToInt32(const FieldValue& value) {
     return std::visit(visit, value);
 }
 
-std::string ToText(const FieldValue& value) {
+std::string FieldToText(const FieldValue& value) {
     struct {
         std::string operator()(std::monostate) const { Null(); }
         std::string operator()(std::int64_t i) const { return std::to_string(i); }

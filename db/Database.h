@@ -35,10 +35,10 @@ private:
 /// A value as a 32-bit whole number: numbers are rounded to the nearest (a half to even), texts
 /// must hold a number (blanks around it allowed). Raises Failure for NULL, a text that is no
 /// number, and a value out of range.
-std::int32_t ToInt32(const FieldValue& value);
+std::int32_t FieldToInt32(const FieldValue& value);
 
 /// A value as text: numbers in decimal. Raises Failure for NULL.
-std::string ToText(const FieldValue& value);
+std::string FieldToText(const FieldValue& value);
 
 /// Opens the database file at path, closing any open connection first. On failure shows the
 /// message box, logs "Connect() : " + the description and stays disconnected.
