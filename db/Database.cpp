@@ -20,22 +20,6 @@ constexpr const char* kNoConnection = "geen verbinding met database";
 std::unique_ptr<Connection> gConnection;
 bool gConnected = false;
 
-// A failure record must never escape a failure path: when the text trips the log's percent
-// rules, it is written once more with those characters taken literally.
-void LogRecord(const std::string& line) {
-    try {
-        gLog->printf(line);
-    } catch (const LogFormatError&) {
-        std::string literal;
-        for (char c : line) {
-            if (c == '%' || c == '\\')
-                literal += c;
-            literal += c;
-        }
-        gLog->printf(literal);
-    }
-}
-
 void ShowFailure(const std::string& description) {
     MsgBox("Er is een fout opgetreden:\r\n" + description, kProgramTitle, MsgIcon::None);
 }
@@ -43,8 +27,8 @@ void ShowFailure(const std::string& description) {
 void ReportStatementFailure(const std::string& operation, const std::string& description,
                             const std::string& sql) {
     ShowFailure(description);
-    LogRecord(operation + "() : " + description);
-    LogRecord(operation + "() : SQL = '" + sql + "'");
+    LogRecordSafely(operation + "() : " + description);
+    LogRecordSafely(operation + "() : SQL = '" + sql + "'");
 }
 
 [[noreturn]] void Mismatch() {
@@ -69,6 +53,20 @@ bool SameName(const std::string& a, const std::string& b) {
 }
 
 } // namespace
+
+void LogRecordSafely(const std::string& line) {
+    try {
+        gLog->printf(line);
+    } catch (const LogFormatError&) {
+        std::string literal;
+        for (char c : line) {
+            if (c == '%' || c == '\\')
+                literal += c;
+            literal += c;
+        }
+        gLog->printf(literal);
+    }
+}
 
 FieldValue Recordset::Field(const std::string& name) const {
     if (!open_)
@@ -126,7 +124,7 @@ void Connect(const std::string& path) {
         gConnected = true;
     } catch (const std::exception& e) {
         ShowFailure(e.what());
-        LogRecord(std::string("Connect() : ") + e.what());
+        LogRecordSafely(std::string("Connect() : ") + e.what());
         gConnection.reset();
     }
 }
@@ -166,7 +164,7 @@ std::unique_ptr<Recordset> OpenRSBySQL(const std::string& sql, bool /*forwardOnl
 
 void CloseRS(Recordset* rs) {
     if (!rs) {
-        LogRecord("CloseRS() : geen resultatenset");
+        LogRecordSafely("CloseRS() : geen resultatenset");
         return;
     }
     if (rs->IsOpen())

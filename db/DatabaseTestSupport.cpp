@@ -26,32 +26,48 @@ std::unique_ptr<sqlite3, Closer> Open(const std::string& path) {
     return std::unique_ptr<sqlite3, Closer>(db);
 }
 
-} // namespace
-
-std::string DumpTable(const std::string& path, const std::string& table, const std::string& where) {
+// Every row of the query, each value as text ("NULL" for NULL).
+std::vector<std::vector<std::string>> Rows(const std::string& path, const std::string& sql) {
     auto db = Open(path);
-    const std::string sql = "SELECT * FROM " + table + (where.empty() ? "" : " WHERE " + where);
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
         throw std::runtime_error(sqlite3_errmsg(db.get()));
-    std::vector<std::string> rows;
+    std::vector<std::vector<std::string>> rows;
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        std::string row = table;
+        auto& row = rows.emplace_back();
         for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-            row += "|" + (text ? std::string(text) : std::string("NULL"));
+            row.push_back(text ? text : "NULL");
         }
-        rows.push_back(row);
     }
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE)
         throw std::runtime_error(sqlite3_errmsg(db.get()));
-    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+} // namespace
+
+std::string DumpTable(const std::string& path, const std::string& table, const std::string& where) {
+    std::vector<std::string> lines;
+    for (const auto& row :
+         Rows(path, "SELECT * FROM " + table + (where.empty() ? "" : " WHERE " + where))) {
+        std::string line = table;
+        for (const std::string& value : row)
+            line += "|" + value;
+        lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
     std::string dump;
-    for (const std::string& row : rows)
-        dump += row + "\n";
+    for (const std::string& line : lines)
+        dump += line + "\n";
     return dump;
+}
+
+std::string QueryValue(const std::string& path, const std::string& sql) {
+    const auto rows = Rows(path, sql);
+    return rows.empty() || rows[0].empty() ? "" : rows[0][0];
 }
 
 std::string DumpDatabase(const std::string& path) {

@@ -15,6 +15,9 @@ std::string DumpTable(const std::string& path, const std::string& table,
 /// DumpTable of categorie, pictogram and categorie_pictogram, one after the other.
 std::string DumpDatabase(const std::string& path);
 
+/// The first column of the first row of a query, as text ("NULL" for NULL, "" for no row).
+std::string QueryValue(const std::string& path, const std::string& sql);
+
 /// Runs statements on the file through the SQLite library, outside the program's connection.
 void ExecOn(const std::string& path, const std::string& sql);
 
