@@ -1,0 +1,116 @@
+#include "db/Database.h"
+#include "log/Log.h"
+#include "payload/Catalogue.h"
+#include "payload/Failures.h"
+#include "payload/FancyStuff.h"
+#include "payload/Resources.h"
+#include "sys/Failure.h"
+
+#include <array>
+
+namespace kw {
+
+namespace {
+
+// The categories that the update owns and inserts, in this order, numbered from 29.
+constexpr int kFirstNewCategory = 29;
+constexpr std::array<const char*, 10> kNewCategories = {
+    "School / Kantoor",    "Bijzondere dagen",    "Media",   "Natuur",
+    "Gezondheid",          "Voorwerpen",          "Verkeer", "Lichamelijke verzorging",
+    "Abstracte begrippen", "Sociale vaardigheden"};
+
+// The name with its first letter in upper case: ASCII and the Latin-1 letters (two bytes in
+// UTF-8); anything else, and every byte after the first character, stays as it is.
+std::string CapitalizeFirst(std::string name) {
+    if (name.empty())
+        return name;
+    const auto first = static_cast<unsigned char>(name[0]);
+    if (first >= 'a' && first <= 'z') {
+        name[0] = static_cast<char>(first - 'a' + 'A');
+    } else if (first == 0xC3 && name.size() > 1) {
+        const auto second = static_cast<unsigned char>(name[1]);
+        if (second == 0xBF)
+            name.replace(0, 2, "\xC5\xB8");        // ÿ has its capital outside Latin-1
+        else if (second >= 0xA0 && second != 0xB7) // à to þ, but not ÷
+            name[1] = static_cast<char>(second - 0x20);
+    }
+    return name;
+}
+
+// A text literal for the statement. A quote inside the text is doubled, so that a name with an
+// apostrophe is stored as it is instead of breaking (or changing) the statement.
+std::string Quoted(const std::string& text) {
+    std::string literal = "'";
+    for (char c : text) {
+        if (c == '\'')
+            literal += '\'';
+        literal += c;
+    }
+    return literal + "'";
+}
+
+// The highest link number of the category: 0 when it has none (NULL), and a failure when the
+// engine answers 0, since link numbers start at 1.
+std::int32_t HighestLink(const std::string& cat, const std::string& name) {
+    std::unique_ptr<Recordset> rs = OpenRSBySQL(
+        "SELECT MAX(nr) AS hoogste FROM categorie_pictogram WHERE categorie_nr=" + cat, true);
+    if (!rs)
+        throw Failure("Slechte categorie bij pictogram " + name);
+    const FieldValue value = rs->Field("hoogste");
+    std::int32_t highest = 0;
+    if (!std::holds_alternative<std::monostate>(value)) {
+        highest = FieldToInt32(value);
+        if (highest == 0)
+            throw Failure("Categorie niet gevonden bij pictogram " + name);
+    }
+    CloseRS(rs.get());
+    return highest;
+}
+
+} // namespace
+
+bool UpdateDB(StatusLabel* label) {
+    try {
+        gLog->printf("UpdateDB() : beginnen met bijwerken van de database.");
+        // The results of the deletes are not tested: a failure was shown, and the inserts that
+        // follow find out whether the rows are gone.
+        ExecuteSQL("DELETE FROM categorie WHERE nr > 28 AND nr < 10000");
+        ExecuteSQL("DELETE FROM categorie_pictogram WHERE categorie_nr > 28 AND nr < 10000");
+        for (std::size_t c = 0; c < kNewCategories.size(); ++c)
+            if (ExecuteSQL("INSERT INTO categorie VALUES (" +
+                           std::to_string(kFirstNewCategory + static_cast<int>(c)) + ", 1141, " +
+                           Quoted(kNewCategories[c]) + ", 1)") != 1)
+                throw Failure("Toevoegen categorie mislukt");
+        ExecuteSQL("DELETE FROM pictogram WHERE nr > 1172");
+        ExecuteSQL("DELETE FROM categorie_pictogram WHERE pictogram_nr > 1172");
+
+        const std::int32_t count = ToInt32(LoadResString(kCountId));
+        for (std::int32_t i = 1; i <= count; ++i) {
+            if (label) {
+                label->SetCaption("Bestand " + std::to_string(i) + " van " + std::to_string(count));
+                label->ProcessEvents();
+            }
+            const std::string num = LoadResString(NumberId(i - 1));
+            const std::string name = CapitalizeFirst(LoadResString(NameId(i - 1)));
+            const std::string cat = LoadResString(CategoryId(i - 1));
+            gLog->printf("UpdateDB() : pictogram '" + name + "'");
+            if (ExecuteSQL("INSERT INTO pictogram VALUES (" + num + ",'i" + num + "'," +
+                           Quoted(name) + ")") != 1)
+                throw Failure("Invoegen mislukt bij pictogram " + name);
+            const std::int32_t highest = HighestLink(cat, name);
+            if (ExecuteSQL("INSERT INTO categorie_pictogram VALUES (" +
+                           std::to_string(std::int64_t{highest} + 1) + "," + cat + "," + num +
+                           ")") != 1)
+                throw Failure("Invoegen categorie mislukt bij pictogram " + name);
+        }
+        return true;
+    } catch (...) {
+        const std::string description = CurrentDescription();
+        LogRecordSafely("UpdateDB() : " + description);
+        if (label)
+            label->SetCaption(description);
+        return false;
+    }
+}
+
+} // namespace kw
