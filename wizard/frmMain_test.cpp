@@ -1,0 +1,444 @@
+// The wizard driven through its steps in a real Qt window (offscreen platform), on test
+// installations in a Wine-like prefix, with the real payload, database and file system.
+#include "wizard/frmMain.h"
+
+#include "db/Database.h"
+#include "db/DatabaseTestSupport.h"
+#include "payload/PayloadTestSupport.h"
+#include "sys/FolderDialog.h"
+#include "tools/make-test-installation/TestInstallation.h"
+#include "tools/xwindow/XTestServer.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace kw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::LogCapture;
+using test::TempDir;
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "frmMain_test";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication app(argc, argv);
+    return app;
+}
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+/// A complete installation in folder; returns the folder as the wizard shows it.
+std::string MakeInstallation(const fs::path& folder) {
+    CreateTestInstallation(folder.string());
+    return folder.string() + "/";
+}
+
+std::size_t CountFiles(const fs::path& folder) {
+    std::size_t n = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        n += entry.is_regular_file() ? 1 : 0;
+    return n;
+}
+
+class WizardTest : public ::testing::Test {
+protected:
+    WizardTest()
+        : prefix_("WINEPREFIX", dir_.Path().string()), user_("USER", "tester"),
+          programFiles_(dir_.Path() / "drive_c/Program Files") {
+        App();
+        fs::create_directories(programFiles_);
+    }
+    ~WizardTest() override { SetFolderPicker(nullptr); }
+
+    /// An installation where the wizard looks first.
+    std::string InstallDefault() { return MakeInstallation(programFiles_ / "Merodaan"); }
+
+    template <class W = QLabel> W* Child(frmMain& w, const char* name) {
+        W* child = w.findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    std::string Text(frmMain& w, const char* name) {
+        if (auto* label = w.findChild<QLabel*>(QString::fromLatin1(name)))
+            return label->text().toStdString();
+        return Child<QPushButton>(w, name)->text().toStdString();
+    }
+    bool Shown(frmMain& w, const char* name) { return Child<QWidget>(w, name)->isVisibleTo(&w); }
+    bool NextEnabled(frmMain& w) { return Child<QPushButton>(w, "cbNext")->isEnabled(); }
+    void Next(frmMain& w) { QTest::mouseClick(Child<QPushButton>(w, "cbNext"), Qt::LeftButton); }
+    void Browse(frmMain& w) {
+        QTest::mouseClick(Child<QPushButton>(w, "cbBrowse"), Qt::LeftButton);
+    }
+    /// The records written since the given count.
+    std::vector<std::string> RecordsSince(std::size_t from) {
+        std::vector<std::string> all = log_.Records();
+        return {all.begin() + static_cast<std::ptrdiff_t>(std::min(from, all.size())), all.end()};
+    }
+    bool Logged(const std::string& record) {
+        const std::vector<std::string> all = log_.Records();
+        return std::find(all.begin(), all.end(), record) != all.end();
+    }
+
+    TempDir dir_;
+    ScopedEnv prefix_, user_;
+    fs::path programFiles_;
+    LogCapture log_;
+    test::RecordingMessageSink boxes_;
+};
+
+int TwipsX(QWidget& w, int twips) {
+    return qRound(twips * w.logicalDpiX() / 1440.0);
+}
+int TwipsY(QWidget& w, int twips) {
+    return qRound(twips * w.logicalDpiY() / 1440.0);
+}
+
+TEST_F(WizardTest, OpensInStepOneWithTheInstallationFound) {
+    const std::string folder = InstallDefault();
+    frmMain w;
+    EXPECT_EQ(w.Step(), 1);
+    EXPECT_EQ(w.windowTitle().toStdString(), "Bijwerken van Vondelux");
+    EXPECT_FALSE(w.windowIcon().isNull());
+    EXPECT_EQ(w.windowIcon().availableSizes().size(), 4);
+    EXPECT_EQ(Text(w, "lblStep"), "Stap 1 van 4 - Locatie van Vondelux bepalen.");
+    EXPECT_TRUE(Text(w, "lblHelp").starts_with("In deze stap wordt de locatie van Vondelux"));
+    EXPECT_EQ(Text(w, "lblAction0"), "Locatie van Vondelux");
+    EXPECT_EQ(Text(w, "lblMsg0"), folder);
+    EXPECT_EQ(w.Folder(), folder);
+    EXPECT_EQ(Text(w, "cbNext"), "Naar stap 2");
+    EXPECT_TRUE(NextEnabled(w));
+    EXPECT_TRUE(Shown(w, "cbBrowse"));
+    EXPECT_TRUE(Shown(w, "lblMsg0"));
+    EXPECT_FALSE(Shown(w, "lblMsg1"));
+    EXPECT_FALSE(Shown(w, "lblAction1"));
+    EXPECT_FALSE(Shown(w, "lstFinal"));
+    EXPECT_EQ(log_.Records().size(), 2u);
+    EXPECT_EQ(log_.Records().back(), "Beginnen met stap 1.");
+}
+
+TEST_F(WizardTest, FontsAndDesignLayout) {
+    InstallDefault();
+    frmMain w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_EQ(w.width(), TwipsX(w, 9615));
+    EXPECT_EQ(w.height(), TwipsY(w, 3255));
+    for (const char* bold : {"lblStep", "lblMsg0", "lblBg1", "cbNext"}) {
+        EXPECT_EQ(Child<QWidget>(w, bold)->font().weight(), QFont::Bold) << bold;
+        EXPECT_DOUBLE_EQ(Child<QWidget>(w, bold)->font().pointSizeF(), 8.25) << bold;
+    }
+    for (const char* regular : {"lblAction0", "lblHelp", "lblBg2"})
+        EXPECT_EQ(Child<QWidget>(w, regular)->font().weight(), QFont::Normal) << regular;
+
+    auto geometry = [&](int l, int t, int wd, int h) {
+        return QRect(TwipsX(w, l), TwipsY(w, t), TwipsX(w, wd), TwipsY(w, h));
+    };
+    EXPECT_EQ(Child<QWidget>(w, "cbNext")->geometry(), geometry(8160, 2160, 1335, 375));
+    EXPECT_EQ(Child<QWidget>(w, "cbBrowse")->geometry(), geometry(8160, 720, 1335, 375));
+    EXPECT_EQ(Child<QWidget>(w, "lblAction1")->geometry(), geometry(120, 1260, 3495, 255));
+    EXPECT_EQ(Child<QWidget>(w, "lblMsg0")->geometry(), geometry(3720, 780, 4215, 255));
+    EXPECT_EQ(Child<QWidget>(w, "lstFinal")->geometry(), geometry(120, 720, 7815, 1815));
+    const int inner = w.width();
+    EXPECT_EQ(Child<QWidget>(w, "lblBg1")->width(), inner);
+    EXPECT_EQ(Child<QWidget>(w, "lblBg2")->width(), inner);
+    EXPECT_EQ(Child<QWidget>(w, "lblStep")->geometry(),
+              QRect(TwipsX(w, 120), TwipsY(w, 120), inner - TwipsX(w, 240), TwipsY(w, 315)));
+    EXPECT_EQ(Child<QWidget>(w, "lblHelp")->width(), inner - TwipsX(w, 240));
+
+    // Stacking, topmost first: the list over the buttons, the title over its band.
+    const QObjectList& order = w.children();
+    auto depth = [&](const char* name) { return order.indexOf(Child<QWidget>(w, name)); };
+    EXPECT_GT(depth("lstFinal"), depth("cbNext"));
+    EXPECT_GT(depth("lblStep"), depth("lblBg1"));
+    EXPECT_GT(depth("lblHelp"), depth("lblBg2"));
+    EXPECT_EQ(Child<QWidget>(w, "cbBrowse")->nextInFocusChain(), Child<QWidget>(w, "cbNext"));
+
+    // Narrower than the margins: the labels shrink to nothing, nothing fails.
+    w.resize(TwipsX(w, 100), w.height());
+    QApplication::processEvents();
+    EXPECT_EQ(Child<QWidget>(w, "lblStep")->width(), 0);
+    EXPECT_EQ(Child<QWidget>(w, "lblBg1")->width(), w.width());
+    w.resize(TwipsX(w, 12000), w.height());
+    QApplication::processEvents();
+    EXPECT_EQ(Child<QWidget>(w, "lblHelp")->width(), w.width() - TwipsX(w, 240));
+    EXPECT_EQ(Child<QWidget>(w, "lstFinal")->geometry(), geometry(120, 720, 7815, 1815));
+}
+
+TEST_F(WizardTest, WithoutAnInstallationTheUserPointsItOut) {
+    const std::string elsewhere = MakeInstallation(dir_.Path() / "elders");
+    frmMain w;
+    const std::string notFound = "Vondelux is niet gevonden; kies 'Wijzigen...'";
+    EXPECT_EQ(Text(w, "lblMsg0"), notFound);
+    EXPECT_FALSE(NextEnabled(w));
+
+    std::string choice; // what the "user" picks; empty is a cancel
+    SetFolderPicker([&] { return choice; });
+    Browse(w);
+    EXPECT_EQ(Text(w, "lblMsg0"), notFound) << "a cancel changes nothing";
+    EXPECT_FALSE(NextEnabled(w));
+
+    choice = elsewhere.substr(0, elsewhere.size() - 1);
+    Browse(w);
+    EXPECT_EQ(Text(w, "lblMsg0"), elsewhere);
+    EXPECT_EQ(w.Folder(), elsewhere);
+    EXPECT_TRUE(NextEnabled(w));
+
+    // A wrong folder after a right one: Next is off again, the right one stays stored.
+    fs::create_directories(dir_.Path() / "leeg/Vondelux.exe");
+    choice = (dir_.Path() / "leeg").string();
+    Browse(w);
+    EXPECT_EQ(Text(w, "lblMsg0"), notFound);
+    EXPECT_FALSE(NextEnabled(w));
+    EXPECT_EQ(w.Folder(), elsewhere);
+    EXPECT_EQ(w.Step(), 1);
+}
+
+TEST_F(WizardTest, RunsAllFourStepsOnTheDemoPayload) {
+    const std::string folder = InstallDefault();
+    const std::string db = folder + "picbase.pbd";
+    test::ScopedDemoPayload payload;
+    frmMain w;
+    w.show();
+
+    std::size_t mark = log_.Records().size();
+    Next(w);
+    EXPECT_EQ(w.Step(), 2);
+    EXPECT_EQ(Text(w, "lblStep"), "Stap 2 van 4 - Controleren van Vondelux.");
+    EXPECT_EQ(Text(w, "lblAction0"), "Integriteit van Vondelux bewaken");
+    EXPECT_EQ(Text(w, "lblAction1"), "Voldoende schijfruimte");
+    EXPECT_EQ(Text(w, "lblMsg0"), "In orde.");
+    EXPECT_EQ(Text(w, "lblMsg1"), "In orde.");
+    EXPECT_TRUE(Shown(w, "lblMsg1"));
+    EXPECT_FALSE(Shown(w, "cbBrowse"));
+    EXPECT_EQ(Text(w, "cbNext"), "Naar stap 3");
+    EXPECT_TRUE(NextEnabled(w));
+    std::vector<std::string> step2 = RecordsSince(mark);
+    EXPECT_EQ(step2.front(), "Beginnen met stap 2.");
+    EXPECT_EQ(step2.back(), "Stap 2 met succes doorlopen.\n");
+    EXPECT_TRUE(std::any_of(step2.begin(), step2.end(), [](const std::string& r) {
+        return r.starts_with("AvailableDiskSpace() : ") && r.find(" kB vrij op /") != r.npos;
+    }));
+    EXPECT_FALSE(IsConnected());
+
+    mark = log_.Records().size();
+    Next(w);
+    EXPECT_EQ(w.Step(), 3);
+    EXPECT_EQ(Text(w, "lblAction0"), "Kopieren van bestanden");
+    EXPECT_EQ(Text(w, "lblAction1"), "Bijwerken van Vondelux");
+    EXPECT_EQ(Text(w, "lblMsg0"), "Gereed.");
+    EXPECT_EQ(Text(w, "lblMsg1"), "Gereed.");
+    EXPECT_EQ(Text(w, "cbNext"), "Naar stap 4");
+    EXPECT_TRUE(NextEnabled(w));
+    EXPECT_EQ(RecordsSince(mark).front(), "Beginnen met stap 3.");
+    EXPECT_EQ(RecordsSince(mark).back(), "Stap 3 met succes doorlopen.");
+    EXPECT_EQ(CountFiles(folder + "pictogrammen") + CountFiles(folder + "geluiden") +
+                  CountFiles(folder + "thumbs"),
+              1232u);
+    EXPECT_FALSE(IsConnected());
+
+    Next(w);
+    EXPECT_EQ(w.Step(), 4);
+    EXPECT_TRUE(Shown(w, "lstFinal"));
+    EXPECT_FALSE(Shown(w, "lblMsg1"));
+    EXPECT_EQ(Text(w, "cbNext"), "Afsluiten");
+    EXPECT_TRUE(NextEnabled(w));
+    EXPECT_EQ(Child<QListWidget>(w, "lstFinal")->count(), 308);
+    EXPECT_EQ(log_.Records().back(), "Beginnen met stap 4.");
+    EXPECT_FALSE(IsConnected());
+
+    Next(w);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(w.Step(), 4);
+    EXPECT_EQ(log_.Records().back(), "Succesvol afgesloten.");
+    EXPECT_TRUE(boxes_.boxes.empty());
+}
+
+TEST_F(WizardTest, StepTwoRemovesThePayloadRangeFromTheDatabase) {
+    const std::string folder = InstallDefault();
+    const std::string db = folder + "picbase.pbd";
+    test::ScopedPayload payload(test::SmallPayload(12)); // pictograms 1173 to 1184
+    test::ExecOn(db, "INSERT INTO pictogram VALUES (1173, 'i1173', 'Oud'), "
+                     "(1184, 'i1184', 'Oud2'), (1185, 'i1185', 'Buiten');"
+                     "INSERT INTO categorie_pictogram VALUES (9000, 3, 1173), (9001, 3, 1185);");
+    frmMain w;
+    Next(w);
+    EXPECT_EQ(Text(w, "lblMsg0"), "In orde.");
+    EXPECT_EQ(test::DumpTable(db, "pictogram", "nr >= 1173"), "pictogram|1185|i1185|Buiten\n");
+    EXPECT_EQ(test::DumpTable(db, "categorie_pictogram", "pictogram_nr >= 1173"),
+              "categorie_pictogram|9001|3|1185\n");
+    EXPECT_NE(test::DumpTable(db, "pictogram", "nr = 1172"), "") << "older pictograms stay";
+}
+
+TEST_F(WizardTest, StepTwoStopsWhenTheDatabaseDoesNotOpen) {
+    const std::string folder = InstallDefault();
+    fs::remove(folder + "picbase.pbd");
+    test::ScopedDemoPayload payload;
+    frmMain w;
+    const std::size_t mark = log_.Records().size();
+    Next(w);
+    EXPECT_EQ(Text(w, "lblMsg0"), "Er is een fout opgetreden tijdens het lezen van Vondelux.");
+    EXPECT_EQ(Text(w, "lblMsg1"), "");
+    EXPECT_FALSE(NextEnabled(w));
+    for (const std::string& record : RecordsSince(mark))
+        EXPECT_FALSE(record.starts_with("Fout in stap 2") || record.starts_with("Stap 2"))
+            << record;
+}
+
+TEST_F(WizardTest, StepTwoNeedsRoomOnTheDisk) {
+    std::optional<test::ScopedTmpfs> disk = test::ScopedTmpfs::Mount(1 << 20);
+    if (!disk)
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    const std::string folder = MakeInstallation(disk->Path() / "Merodaan");
+    // One picture larger than the whole disk.
+    test::PayloadSpec spec = test::SmallPayload(4);
+    const std::string big = spec.blobs.front().first;
+    spec.SetBlob(big, test::BlobBytes(big, 2 << 20));
+    test::ScopedPayload payload(spec);
+    frmMain w;
+    SetFolderPicker([&] { return folder.substr(0, folder.size() - 1); });
+    Browse(w);
+    Next(w);
+    EXPECT_EQ(Text(w, "lblMsg0"), "In orde.");
+    EXPECT_EQ(Text(w, "lblMsg1"), "Te weinig schijfruimte.");
+    EXPECT_FALSE(NextEnabled(w));
+    EXPECT_EQ(log_.Records().back(), "Fout in stap 2: te weinig schijfruimte.\n");
+}
+
+TEST_F(WizardTest, StepTwoRefusesARunningVondelux) {
+    std::string why;
+    std::unique_ptr<test::XvfbServer> server = test::XvfbServer::Start(why);
+    if (!server)
+        GTEST_SKIP() << "no X server for this test: " << why;
+    std::optional<test::TestWindow> vondelux =
+        test::TestWindow::Open("ThunderRT6MDIForm", "Vondelux");
+    ASSERT_TRUE(vondelux);
+    const std::string folder = InstallDefault();
+    const std::string before = test::DumpDatabase(folder + "picbase.pbd");
+    test::ScopedDemoPayload payload;
+    frmMain w;
+    const std::size_t mark = log_.Records().size();
+    Next(w);
+    EXPECT_EQ(Text(w, "lblMsg0"), "Vondelux is geopend.");
+    EXPECT_EQ(Text(w, "lblMsg1"), "");
+    EXPECT_FALSE(NextEnabled(w));
+    EXPECT_TRUE(vondelux->Urgent()) << "its window flashes";
+    EXPECT_EQ(RecordsSince(mark), std::vector<std::string>{"Beginnen met stap 2."});
+    EXPECT_EQ(test::DumpDatabase(folder + "picbase.pbd"), before);
+}
+
+TEST_F(WizardTest, StepThreeStopsAtAFailingFileBeforeTheDatabase) {
+    const std::string folder = InstallDefault();
+    test::ScopedPayload payload(test::SmallPayload(12));
+    frmMain w;
+    Next(w);
+    ASSERT_TRUE(NextEnabled(w));
+    fs::remove_all(folder + "thumbs");
+    const std::string before = test::DumpDatabase(folder + "picbase.pbd");
+    Next(w);
+    EXPECT_NE(Text(w, "lblMsg0"), "");
+    EXPECT_NE(Text(w, "lblMsg0"), "Gereed.");
+    EXPECT_EQ(Text(w, "lblMsg1"), "");
+    EXPECT_FALSE(NextEnabled(w));
+    EXPECT_EQ(log_.Records().back(), "Fout in stap 3: bestanden konden niet worden opgeslagen.\n");
+    EXPECT_EQ(test::DumpDatabase(folder + "picbase.pbd"), before);
+    EXPECT_FALSE(IsConnected());
+}
+
+TEST_F(WizardTest, StepThreeReportsAFailingDatabaseAfterTheFiles) {
+    const std::string folder = InstallDefault();
+    test::ScopedPayload payload(test::SmallPayload(12));
+    frmMain w;
+    Next(w);
+    ASSERT_TRUE(NextEnabled(w));
+    std::optional<test::ExclusiveLockHolder> lock;
+    lock.emplace(folder + "picbase.pbd");
+    Next(w);
+    lock.reset();
+    EXPECT_EQ(Text(w, "lblMsg0"), "Gereed.");
+    EXPECT_NE(Text(w, "lblMsg1"), "");
+    EXPECT_NE(Text(w, "lblMsg1"), "Gereed.");
+    EXPECT_FALSE(NextEnabled(w));
+    EXPECT_EQ(log_.Records().back(), "Fout in stap 3: database kon niet worden bijgewerkt.\n");
+    EXPECT_EQ(CountFiles(folder + "thumbs"), 12u);
+    EXPECT_FALSE(IsConnected());
+}
+
+TEST_F(WizardTest, ASecondPressWaitingInTheQueueDoesNotSkipAStep) {
+    InstallDefault();
+    test::ScopedPayload payload(test::SmallPayload(4));
+    frmMain w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QPushButton* next = Child<QPushButton>(w, "cbNext");
+    // The second press waits in the queue and arrives while step 2 is being entered.
+    QTimer::singleShot(0, next, [next] { next->click(); });
+    Next(w);
+    QApplication::processEvents();
+    EXPECT_EQ(w.Step(), 2);
+    EXPECT_EQ(Text(w, "lblMsg0"), "In orde.");
+    EXPECT_FALSE(Logged("Beginnen met stap 3."));
+}
+
+TEST_F(WizardTest, ClosingTheWindowDuringTheUpdateEndsTheWorkAndTheProgram) {
+    const std::string folder = InstallDefault();
+    test::ScopedPayload payload(test::SmallPayload(40));
+    frmMain w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    Next(w);
+    ASSERT_TRUE(NextEnabled(w));
+
+    // Inside the event loop, as in the program: press Next, then close the window once the
+    // first files are written.
+    int passes = 0;
+    std::function<void()> closeLater = [&] {
+        if (++passes == 20)
+            w.close();
+        else
+            QTimer::singleShot(0, &w, closeLater);
+    };
+    QTimer::singleShot(0, &w, [&] {
+        QTimer::singleShot(0, &w, closeLater);
+        Next(w);
+    });
+    bool timedOut = false;
+    QTimer::singleShot(60000, &w, [&] {
+        timedOut = true;
+        QApplication::quit();
+    });
+    QApplication::exec();
+    EXPECT_FALSE(timedOut) << "the program did not end";
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(IsConnected());
+    const std::size_t written = CountFiles(folder + "pictogrammen") +
+                                CountFiles(folder + "geluiden") + CountFiles(folder + "thumbs");
+    EXPECT_GT(written, 0u);
+    EXPECT_LT(written, 160u);
+    EXPECT_TRUE(Logged("Fout in stap 3: bestanden konden niet worden opgeslagen.\n"));
+    EXPECT_FALSE(Logged("Stap 3 met succes doorlopen."));
+}
+
+} // namespace
+} // namespace kw
