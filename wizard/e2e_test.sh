@@ -1,0 +1,103 @@
+#!/bin/bash
+# End to end: the real program, started without arguments under a private X server, finds a
+# fresh test installation through a Wine-like prefix and is clicked through its four steps.
+# Afterwards the installation holds the 1,232 files and 308 new pictograms, and the log tells
+# the same story. A screenshot of each step is left in <build>/e2e/.
+#   e2e_test.sh <build folder>
+# Exits 77 (skipped) when xvfb-run, xdotool or ImageMagick's import is missing.
+set -euo pipefail
+
+build=$(cd "$1" && pwd)
+if [[ -z "${KW_E2E_DISPLAY_READY:-}" ]]; then
+    for tool in xvfb-run xdotool import sqlite3; do
+        if ! command -v "$tool" >/dev/null; then
+            echo "SKIP: $tool is not installed"
+            exit 77
+        fi
+    done
+    KW_E2E_DISPLAY_READY=1 exec xvfb-run -a -s "-screen 0 800x360x24 -nolisten tcp" "$0" "$@"
+fi
+
+work=$(mktemp -d)
+pid=
+cleanup() {
+    [[ -n "$pid" ]] && kill "$pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*"
+    [[ -f "$work/run/Kwastor.log" ]] && tr -d '\r' <"$work/run/Kwastor.log" | tail -20
+    exit 1
+}
+
+export WINEPREFIX="$work/prefix"
+folder="$WINEPREFIX/drive_c/Program Files/Merodaan"
+"$build/make-test-installation" "$folder" >/dev/null
+shots="$build/e2e"
+mkdir -p "$work/run" "$shots"
+cd "$work/run"
+
+# The window's layout is in twips; a fixed 96 dpi puts Next where the clicks expect it.
+QT_QPA_PLATFORM=xcb QT_FONT_DPI=96 XDG_RUNTIME_DIR="$work" "$build/kwastor" &
+pid=$!
+
+waitFor() { # waitFor <seconds> <command...>
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.1
+    done
+}
+logHas() { [[ -f Kwastor.log ]] && tr -d '\r' <Kwastor.log | grep -qF -- "$1"; }
+windowId() { xdotool search --onlyvisible --name '^Bijwerken van Vondelux$' 2>/dev/null | head -1; }
+windowOpen() { [[ -n "$(windowId)" ]]; }
+running() { kill -0 "$pid" 2>/dev/null; }
+ended() { ! running; }
+
+waitFor 30 windowOpen || fail "the wizard window did not open"
+wid=$(windowId)
+waitFor 10 logHas "Beginnen met stap 1." || fail "step 1 was not entered"
+
+shot() { # shot <step>: the screen as the user sees it, once the window has repainted
+    sleep 0.5
+    import -window root "$shots/step$1-screen.png"
+    import -window "$wid" "$shots/step$1.png"
+}
+next() { # the centre of Next: 8827 x 2347 twips, at 15 twips a pixel
+    xdotool mousemove --window "$wid" 588 156 click 1
+}
+
+shot 1
+next
+waitFor 60 logHas "Stap 2 met succes doorlopen." || fail "step 2 did not pass"
+shot 2
+next
+waitFor 300 logHas "Stap 3 met succes doorlopen." || fail "step 3 did not pass"
+shot 3
+next
+waitFor 30 logHas "Beginnen met stap 4." || fail "step 4 was not entered"
+shot 4
+next
+waitFor 30 ended || fail "the program did not end after Afsluiten"
+status=0
+wait "$pid" || status=$?
+pid=
+((status == 0)) || fail "the program ended with status $status"
+
+files=$(find "$folder/pictogrammen" "$folder/geluiden" "$folder/thumbs" -type f | wc -l)
+((files == 1232)) || fail "$files files written instead of 1232"
+added=$(sqlite3 "$folder/picbase.pbd" "SELECT COUNT(*) FROM pictogram WHERE nr >= 1173")
+((added == 308)) || fail "$added pictograms added instead of 308"
+
+steps=$(tr -d '\r' <Kwastor.log | grep -o 'Beginnen met stap [0-9]*\.' | tr '\n' ' ')
+[[ "$steps" == "Beginnen met stap 1. Beginnen met stap 2. Beginnen met stap 3. Beginnen met stap 4. " ]] ||
+    fail "step records: $steps"
+logHas "AvailableDiskSpace() : " || fail "no free-space record"
+logHas "Succesvol afgesloten." || fail "no closing record"
+logHas "Logging ended." || fail "the log was not ended"
+if tr -d '\r' <Kwastor.log | grep -q "Fout in stap"; then
+    fail "a step logged a failure"
+fi
+echo "PASS: four steps, $files files, $added pictograms; screenshots in $shots"
