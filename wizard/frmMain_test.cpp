@@ -25,15 +25,24 @@ namespace fs = std::filesystem;
 using test::LogCapture;
 using test::TempDir;
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "frmMain_test";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
-}
+/// One application for the whole run, made before the first test and ended after the last
+/// one, while Qt's own globals still live.
+class QtEnvironment final : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app_ = std::make_unique<QApplication>(argc_, argv_);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[13] = "frmMain_test";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
+};
+const auto* const gQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 class ScopedEnv {
 public:
@@ -67,7 +76,6 @@ protected:
     WizardTest()
         : prefix_("WINEPREFIX", dir_.Path().string()), user_("USER", "tester"),
           programFiles_(dir_.Path() / "drive_c/Program Files") {
-        App();
         fs::create_directories(programFiles_);
     }
     ~WizardTest() override { SetFolderPicker(nullptr); }
