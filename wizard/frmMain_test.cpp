@@ -409,27 +409,20 @@ TEST_F(WizardTest, ASecondPressWaitingInTheQueueDoesNotSkipAStep) {
     EXPECT_FALSE(Logged("Beginnen met stap 3."));
 }
 
-TEST_F(WizardTest, ClosingTheWindowDuringTheUpdateEndsTheWorkAndTheProgram) {
-    const std::string folder = InstallDefault();
-    test::ScopedPayload payload(test::SmallPayload(40));
-    frmMain w;
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    Next(w);
-    ASSERT_TRUE(NextEnabled(w));
-
-    // Inside the event loop, as in the program: press Next, then close the window once the
-    // first files are written.
-    int passes = 0;
+/// Runs step 3 inside the event loop, as the program does, and closes the window after the
+/// given number of event passes. False when the program did not end.
+bool CloseDuringStepThree(frmMain& w, int passes) {
+    int seen = 0;
     std::function<void()> closeLater = [&] {
-        if (++passes == 20)
+        if (++seen == passes)
             w.close();
         else
             QTimer::singleShot(0, &w, closeLater);
     };
+    QPushButton* next = w.findChild<QPushButton*>(QStringLiteral("cbNext"));
     QTimer::singleShot(0, &w, [&] {
         QTimer::singleShot(0, &w, closeLater);
-        Next(w);
+        QTest::mouseClick(next, Qt::LeftButton);
     });
     bool timedOut = false;
     QTimer::singleShot(60000, &w, [&] {
@@ -437,15 +430,45 @@ TEST_F(WizardTest, ClosingTheWindowDuringTheUpdateEndsTheWorkAndTheProgram) {
         QApplication::quit();
     });
     QApplication::exec();
-    EXPECT_FALSE(timedOut) << "the program did not end";
+    return !timedOut;
+}
+
+TEST_F(WizardTest, ClosingTheWindowWhileFilesAreWrittenEndsTheWorkAndTheProgram) {
+    const std::string folder = InstallDefault();
+    test::ScopedPayload payload(test::SmallPayload(40));
+    frmMain w;
+    w.show();
+    Next(w);
+    ASSERT_TRUE(NextEnabled(w));
+    const std::string before = test::DumpDatabase(folder + "picbase.pbd");
+
+    EXPECT_TRUE(CloseDuringStepThree(w, 20)) << "the program did not end";
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(IsConnected());
     const std::size_t written = CountFiles(folder + "pictogrammen") +
                                 CountFiles(folder + "geluiden") + CountFiles(folder + "thumbs");
     EXPECT_GT(written, 0u);
     EXPECT_LT(written, 160u);
-    EXPECT_TRUE(Logged("Fout in stap 3: bestanden konden niet worden opgeslagen.\n"));
-    EXPECT_FALSE(Logged("Stap 3 met succes doorlopen."));
+    EXPECT_EQ(log_.Records().back(), "Fout in stap 3: bestanden konden niet worden opgeslagen.\n");
+    EXPECT_EQ(test::DumpDatabase(folder + "picbase.pbd"), before);
+}
+
+TEST_F(WizardTest, ClosingTheWindowWhileTheDatabaseIsUpdatedEndsTheWorkAndTheProgram) {
+    const std::string folder = InstallDefault();
+    test::ScopedPayload payload(test::SmallPayload(40));
+    frmMain w;
+    w.show();
+    Next(w);
+    ASSERT_TRUE(NextEnabled(w));
+
+    // One pass to paint the step and one per file pictogram: the 60th falls in UpdateDB.
+    EXPECT_TRUE(CloseDuringStepThree(w, 60)) << "the program did not end";
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(IsConnected());
+    EXPECT_EQ(CountFiles(folder + "thumbs"), 40u);
+    EXPECT_EQ(log_.Records().back(), "Fout in stap 3: database kon niet worden bijgewerkt.\n");
+    EXPECT_EQ(test::DumpTable(folder + "picbase.pbd", "pictogram", "nr = 1212"), "")
+        << "the update stopped before its last pictograms";
 }
 
 } // namespace
