@@ -241,7 +241,7 @@ TEST_F(WizardTest, RunsAllFourStepsOnTheDemoPayload) {
     EXPECT_TRUE(Shown(w, "lblMsg1"));
     EXPECT_FALSE(Shown(w, "cbBrowse"));
     EXPECT_EQ(Text(w, "cbNext"), "Naar stap 3");
-    EXPECT_TRUE(NextEnabled(w));
+    ASSERT_TRUE(NextEnabled(w)) << "step 2 failed";
     std::vector<std::string> step2 = RecordsSince(mark);
     EXPECT_EQ(step2.front(), "Beginnen met stap 2.");
     EXPECT_EQ(step2.back(), "Stap 2 met succes doorlopen.\n");
@@ -258,12 +258,14 @@ TEST_F(WizardTest, RunsAllFourStepsOnTheDemoPayload) {
     EXPECT_EQ(Text(w, "lblMsg0"), "Gereed.");
     EXPECT_EQ(Text(w, "lblMsg1"), "Gereed.");
     EXPECT_EQ(Text(w, "cbNext"), "Naar stap 4");
-    EXPECT_TRUE(NextEnabled(w));
+    ASSERT_TRUE(NextEnabled(w)) << "step 3 failed";
     EXPECT_EQ(RecordsSince(mark).front(), "Beginnen met stap 3.");
     EXPECT_EQ(RecordsSince(mark).back(), "Stap 3 met succes doorlopen.");
     EXPECT_EQ(CountFiles(folder + "pictogrammen") + CountFiles(folder + "geluiden") +
                   CountFiles(folder + "thumbs"),
               1232u);
+    const std::string added = test::DumpTable(db, "pictogram", "nr >= 1173");
+    EXPECT_EQ(std::count(added.begin(), added.end(), '\n'), 308);
     EXPECT_FALSE(IsConnected());
 
     Next(w);
