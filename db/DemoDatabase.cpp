@@ -84,8 +84,8 @@ std::string Rows() {
         const std::string name = use == 1 ? word : word + " " + std::to_string(use);
         sql += "INSERT INTO pictogram VALUES (" + std::to_string(nr) + ", 'i" + std::to_string(nr) +
                "', '" + name + "');\n";
-        std::vector<int> categories{1 + (i * 7) % kDemoCategories};
-        const int second = 1 + (i * 11 + 3) % kDemoCategories;
+        std::vector<int> categories{1 + (i * 11) % kDemoCategories};
+        const int second = 1 + (i * 5 + 3) % kDemoCategories;
         if (i % 5 == 0 && second != categories[0])
             categories.push_back(second);
         for (int c : categories) {
