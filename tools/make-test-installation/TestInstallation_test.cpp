@@ -34,6 +34,10 @@ TEST(TestInstallation, IsCompleteAndAlwaysTheSame) {
                                    "categorie_pictogram GROUP BY categorie_nr HAVING min(nr) = 1 "
                                    "AND max(nr) = count(*))"),
               "28");
+    // Spread evenly, so that new links in any existing category continue after many.
+    EXPECT_GE(std::stoi(test::QueryValue(db, "SELECT min(n) FROM (SELECT count(*) AS n FROM "
+                                             "categorie_pictogram GROUP BY categorie_nr)")),
+              15);
     EXPECT_EQ(test::QueryValue(db, "SELECT count(*) FROM pictogram WHERE nr NOT IN (SELECT "
                                    "pictogram_nr FROM categorie_pictogram)"),
               "0");
