@@ -21,19 +21,22 @@ namespace fs = std::filesystem;
 
 // The ODBC driver manager reads its drivers from a folder of this test's own, so that the
 // machine's configuration can't change the outcome: the SQLite driver is there under a name of
-// ours, and no Access driver is.
+// ours, and no Access driver is. Its trace shows the connection strings that reached it.
 class OdbcEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         test::WriteFile(dir_.Path() / "odbcinst.ini",
-                        "[Kwastor SQLite]\nDriver=" KW_SQLITE_ODBC_DRIVER "\n");
+                        "[ODBC]\nTrace=Yes\nTraceFile=" + TracePath() +
+                            "\n\n[Kwastor SQLite]\nDriver=" KW_SQLITE_ODBC_DRIVER "\n");
         test::WriteFile(dir_.Path() / "odbc.ini", "");
         ::setenv("ODBCSYSINI", dir_.Path().c_str(), 1);
         ::setenv("ODBCINI", (dir_.Path() / "odbc.ini").c_str(), 1);
     }
 
+    static std::string TracePath() { return (dir_.Path() / "trace.log").string(); }
+
 private:
-    TempDir dir_;
+    static inline TempDir dir_;
 };
 [[maybe_unused]] auto* const gOdbc = ::testing::AddGlobalTestEnvironment(new OdbcEnvironment);
 
@@ -215,6 +218,11 @@ TEST_F(DatabaseTest, AnAccessFileNeedsTheAccessDriverAndSaysSoInTheDriverManager
     ASSERT_EQ(boxes_.boxes.size(), 1u);
     EXPECT_NE(boxes_.boxes[0].text.find("[unixODBC][Driver Manager]"), std::string::npos)
         << boxes_.boxes[0].text;
+    // The driver manager masks the password in its trace.
+    EXPECT_NE(test::ReadFile(OdbcEnvironment::TracePath())
+                  .find("[DRIVER={Microsoft Access Driver (*.mdb)};UID=Admin;PWD=********;DBQ=" +
+                        mdb + "]"),
+              std::string::npos);
     EXPECT_EQ(test::ReadFile(mdb), bytes);
 }
 
