@@ -1,0 +1,353 @@
+#include "payload/FancyStuff.h"
+
+#include "payload/Catalogue.h"
+#include "payload/PayloadTestSupport.h"
+#include "payload/Resources.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace kw {
+namespace {
+
+using Box = test::RecordingMessageSink::Box;
+using test::fs::path;
+using test::LogCapture;
+using test::ReadFile;
+using test::RecordingLabel;
+using test::RecordingMessageSink;
+using test::ScopedPayload;
+using test::SmallPayload;
+using test::TestInstallation;
+
+const char* const kFolders[] = {"pictogrammen", "geluiden/man", "geluiden/vrouw", "thumbs"};
+const char* const kExtensions[] = {".wmf", ".wav", ".wav", ".bmp"};
+
+// The four files of one entry, in the order they are written.
+std::vector<path> FilesOf(const TestInstallation& inst, const std::string& nr) {
+    std::vector<path> files;
+    for (int r = 0; r < 4; ++r)
+        files.push_back(inst.Path() / kFolders[r] / ("i" + nr + kExtensions[r]));
+    return files;
+}
+
+std::size_t CountFiles(const path& folder) {
+    std::size_t n = 0;
+    for (const auto& e : test::fs::recursive_directory_iterator(folder))
+        n += e.is_regular_file();
+    return n;
+}
+
+// Records without the log's own start record.
+std::vector<std::string> OurRecords(const LogCapture& log) {
+    std::vector<std::string> r = log.Records();
+    r.erase(r.begin());
+    return r;
+}
+
+// The platform's file operations, but writes to files of the installation fail outright or come
+// up short (the log's own writes go through).
+class FaultyInstallFiles final : public FileApi {
+public:
+    enum class Fault { Fail, Short } fault = Fault::Fail;
+    FileHandle CreateAlways(const std::string& p) override {
+        FileHandle h = SystemFiles().CreateAlways(p);
+        if (h != kInvalidFile && !p.ends_with(".log"))
+            faulty_.push_back(h);
+        return h;
+    }
+    std::int64_t Write(FileHandle f, const void* data, std::size_t size) override {
+        if (std::find(faulty_.begin(), faulty_.end(), f) == faulty_.end())
+            return SystemFiles().Write(f, data, size);
+        if (fault == Fault::Fail)
+            return -1;
+        return SystemFiles().Write(f, data, size - 1);
+    }
+    void Close(FileHandle f) override {
+        std::erase(faulty_, f);
+        ++closes;
+        SystemFiles().Close(f);
+    }
+    bool Remove(const std::string& p) override { return SystemFiles().Remove(p); }
+    bool Rename(const std::string& a, const std::string& b) override {
+        return SystemFiles().Rename(a, b);
+    }
+    bool IsOrdinaryFile(const std::string& p) override { return SystemFiles().IsOrdinaryFile(p); }
+    int closes = 0;
+
+private:
+    std::vector<FileHandle> faulty_;
+};
+
+TEST(SaveResources, WritesEveryFileOfTheDemoPayload) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    RecordingLabel label;
+    test::ScopedDemoPayload payload;
+    TestInstallation inst;
+    ASSERT_TRUE(SaveResources(inst.Folder(), &label));
+
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(CountFiles(inst.Path()), 1232u);
+    for (int k = 0; k < 308; ++k) {
+        const std::string nr = std::to_string(1173 + k);
+        const auto files = FilesOf(inst, nr);
+        for (int r = 0; r < 4; ++r) {
+            auto blob = LoadResData(kBlobKinds[r].prefix + nr, "BLOB");
+            const std::string expected(reinterpret_cast<const char*>(blob->Bytes().data()),
+                                       blob->Bytes().size());
+            ASSERT_EQ(ReadFile(files[r]), expected) << files[r];
+        }
+    }
+    ASSERT_EQ(label.captions.size(), 308u);
+    EXPECT_EQ(label.captions.front(), "Bestand 1 van 308");
+    EXPECT_EQ(label.Caption(), "Bestand 308 van 308");
+    EXPECT_EQ(label.eventPasses, 308);
+
+    const auto records = OurRecords(log);
+    ASSERT_EQ(records.size(), 1233u);
+    EXPECT_EQ(records[0], "SaveResources() : beginnen met kopieren van de bestanden.");
+    EXPECT_EQ(records[1], "SaveResourceToFile() : kopieren van '" + inst.Folder() +
+                              "pictogrammen/i1173.wmf'");
+    EXPECT_EQ(records[2], "SaveResourceToFile() : kopieren van '" + inst.Folder() +
+                              "geluiden/man/i1173.wav'");
+    EXPECT_EQ(records[3], "SaveResourceToFile() : kopieren van '" + inst.Folder() +
+                              "geluiden/vrouw/i1173.wav'");
+    EXPECT_EQ(records[4], "SaveResourceToFile() : kopieren van '" + inst.Folder() +
+                              "thumbs/i1173.bmp'");
+    EXPECT_EQ(records[1232], "SaveResourceToFile() : kopieren van '" + inst.Folder() +
+                                 "thumbs/i1480.bmp'");
+}
+
+TEST(SaveResources, WithoutALabelNothingIsShown) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    ScopedPayload payload(SmallPayload(3));
+    TestInstallation inst;
+    ASSERT_TRUE(SaveResources(inst.Folder(), nullptr));
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(CountFiles(inst.Path()), 12u);
+    EXPECT_EQ(OurRecords(log).size(), 13u);
+    EXPECT_EQ(ReadFile(FilesOf(inst, "1175")[2]), test::BlobBytes("V_1175", 300 + 2 * 977 + 2000));
+}
+
+TEST(SaveResources, AMissingFolderStopsAtItsFirstFile) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    RecordingLabel label;
+    ScopedPayload payload(SmallPayload(3));
+    TestInstallation inst;
+    test::fs::remove(inst.Path() / "thumbs");
+    EXPECT_FALSE(SaveResources(inst.Folder(), &label));
+
+    const std::string failed = inst.Folder() + "thumbs/i1173.bmp";
+    EXPECT_EQ(boxes.boxes, (std::vector<Box>{{"Fout tijdens het maken van bestand '" + failed + "'",
+                                              "Kwastor", MsgIcon::None}}));
+    EXPECT_EQ(CountFiles(inst.Path()), 3u) << "the files written before stay";
+    EXPECT_EQ(label.captions, (std::vector<std::string>{"Bestand 1 van 3"}));
+    const auto records = OurRecords(log);
+    ASSERT_EQ(records.size(), 6u);
+    EXPECT_EQ(records[4], "SaveResourceToFile() : kopieren van '" + failed + "'");
+    EXPECT_EQ(records[5], "SaveResourceToFile() : Fout tijdens het maken van bestand '" + failed +
+                              "'");
+}
+
+TEST(SaveResources, AFolderThatDoesNotExist) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    ScopedPayload payload(SmallPayload(2));
+    test::TempDir dir;
+    EXPECT_FALSE(SaveResources(dir.Folder() + "nergens/", nullptr));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "Fout tijdens het maken van bestand '" + dir.Folder() + "nergens/pictogrammen/i1173.wmf'");
+    EXPECT_FALSE(test::fs::exists(dir.Path() / "nergens"));
+}
+
+TEST(SaveResources, ExistingFilesAreReplaced) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    ScopedPayload payload(SmallPayload(1));
+    TestInstallation inst;
+    const auto files = FilesOf(inst, "1173");
+    test::WriteFile(files[0], std::string(100000, 'o'));
+    test::WriteFile(files[3], "kort");
+    ASSERT_TRUE(SaveResources(inst.Folder(), nullptr));
+    EXPECT_EQ(ReadFile(files[0]), test::BlobBytes("P_1173", 300));
+    EXPECT_EQ(ReadFile(files[3]), test::BlobBytes("T_1173", 3300));
+}
+
+TEST(SaveResources, AFileHeldElsewhereCannotBeMade) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    ScopedPayload payload(SmallPayload(1));
+    TestInstallation inst;
+    const auto files = FilesOf(inst, "1173");
+    test::WriteFile(files[1], "in gebruik");
+    const int other = ::open(files[1].c_str(), O_RDWR);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    EXPECT_FALSE(SaveResources(inst.Folder(), nullptr));
+    ::close(other);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "Fout tijdens het maken van bestand '" + files[1].string() + "'");
+    EXPECT_EQ(ReadFile(files[1]), "in gebruik") << "the other opener's file is left whole";
+}
+
+TEST(SaveResources, ACountBelowOneWritesNothing) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    RecordingLabel label;
+    test::PayloadSpec spec = SmallPayload(2);
+    spec.strings[kCountId] = "0";
+    ScopedPayload payload(spec);
+    TestInstallation inst;
+    EXPECT_FALSE(SaveResources(inst.Folder(), &label));
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(CountFiles(inst.Path()), 0u);
+    EXPECT_EQ(label.captions, (std::vector<std::string>{"Bron heeft een slechte opmaak."}));
+    EXPECT_EQ(OurRecords(log),
+              (std::vector<std::string>{"SaveResources() : beginnen met kopieren van de bestanden.",
+                                        "SaveResources() : Bron heeft een slechte opmaak."}));
+}
+
+TEST(SaveResources, AMissingNumberTextFailsWithoutAMessageBox) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    RecordingLabel label;
+    test::PayloadSpec spec = SmallPayload(2);
+    spec.strings.erase(NumberId(1));
+    ScopedPayload payload(spec);
+    TestInstallation inst;
+    EXPECT_FALSE(SaveResources(inst.Folder(), &label));
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(CountFiles(inst.Path()), 4u);
+    EXPECT_EQ(label.Caption(), "Bron met nummer 105 niet gevonden");
+    EXPECT_EQ(OurRecords(log).back(), "SaveResources() : Bron met nummer 105 niet gevonden");
+}
+
+TEST(SaveResourceToFile, AOneByteBlobMakesAOneByteFile) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    test::PayloadSpec spec = SmallPayload(1);
+    spec.SetBlob("M_1173", "x");
+    ScopedPayload payload(spec);
+    TestInstallation inst;
+    ASSERT_TRUE(SaveResources(inst.Folder(), nullptr));
+    EXPECT_EQ(ReadFile(FilesOf(inst, "1173")[1]), "x");
+}
+
+TEST(SaveResourceToFile, AnEmptyBlobMakesNoFile) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    RecordingLabel label;
+    test::PayloadSpec spec = SmallPayload(1);
+    spec.SetBlob("P_1173", "");
+    ScopedPayload payload(spec);
+    TestInstallation inst;
+    EXPECT_FALSE(SaveResources(inst.Folder(), &label));
+    EXPECT_EQ(boxes.boxes,
+              (std::vector<Box>{{"Lege bron: 'P_1173'", "Kwastor", MsgIcon::None}}));
+    EXPECT_EQ(CountFiles(inst.Path()), 0u);
+    EXPECT_EQ(OurRecords(log).back(), "SaveResourceToFile() : Lege bron: 'P_1173'");
+    EXPECT_EQ(label.Caption(), "Bestand 1 van 1");
+}
+
+TEST(SaveResourceToFile, AMissingBlobShowsThePlatformsDescription) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    test::PayloadSpec spec = SmallPayload(2);
+    spec.RemoveBlob("V_1174");
+    ScopedPayload payload(spec);
+    TestInstallation inst;
+    EXPECT_FALSE(SaveResources(inst.Folder(), nullptr));
+    EXPECT_EQ(boxes.boxes,
+              (std::vector<Box>{{"Bron 'V_1174' niet gevonden", "Kwastor", MsgIcon::None}}));
+    EXPECT_EQ(CountFiles(inst.Path()), 6u);
+}
+
+TEST(SaveResourceToFile, AFailedWrite) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    ScopedPayload payload(SmallPayload(1));
+    TestInstallation inst;
+    FaultyInstallFiles files;
+    test::ScopedFiles scoped(files);
+    const std::string target = inst.Folder() + "pictogrammen/i1173.wmf";
+    EXPECT_FALSE(SaveResourceToFile("P_1173", target));
+    EXPECT_EQ(boxes.boxes, (std::vector<Box>{{"Fout tijdens het schrijven van bestand '" + target +
+                                                  "' (1)",
+                                              "Kwastor", MsgIcon::None}}));
+    EXPECT_EQ(files.closes, 1) << "the file is closed after a failure too";
+    EXPECT_TRUE(test::fs::exists(target)) << "the file that failed stays as far as it was made";
+    EXPECT_EQ(OurRecords(log).back(), "SaveResourceToFile() : Fout tijdens het schrijven van "
+                                      "bestand '" + target + "' (1)");
+}
+
+TEST(SaveResourceToFile, AShortWrite) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    ScopedPayload payload(SmallPayload(1));
+    TestInstallation inst;
+    FaultyInstallFiles files;
+    files.fault = FaultyInstallFiles::Fault::Short;
+    test::ScopedFiles scoped(files);
+    const std::string target = inst.Folder() + "thumbs/i1173.bmp";
+    EXPECT_FALSE(SaveResourceToFile("T_1173", target));
+    EXPECT_EQ(boxes.boxes, (std::vector<Box>{{"Fout tijdens het schrijven van bestand '" + target +
+                                                  "' (2)",
+                                              "Kwastor", MsgIcon::None}}));
+    EXPECT_EQ(ReadFile(target).size(), 3299u);
+    EXPECT_EQ(files.closes, 1);
+}
+
+TEST(SaveResourceToFile, AFullDisk) {
+    auto tmpfs = test::ScopedTmpfs::Mount(64 * 1024);
+    if (!tmpfs)
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    LogCapture log;
+    RecordingMessageSink boxes;
+    test::PayloadSpec spec = SmallPayload(1);
+    spec.SetBlob("P_1173", test::BlobBytes("P_1173", 200000));
+    ScopedPayload payload(spec);
+    const std::string target = (tmpfs->Path() / "i1173.wmf").string();
+    EXPECT_FALSE(SaveResourceToFile("P_1173", target));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.starts_with("Fout tijdens het schrijven van bestand '" +
+                                                target + "' ("))
+        << boxes.boxes[0].text;
+}
+
+TEST(SaveResourceToFile, EscapesInTheDescriptionReachOnlyTheLog) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    ScopedPayload payload(SmallPayload(1));
+    test::TempDir dir;
+    const std::string target = dir.Folder() + "a\\thumbs/i1173.bmp";
+    EXPECT_FALSE(SaveResourceToFile("T_1173", target));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "Fout tijdens het maken van bestand '" + target + "'");
+    const auto records = OurRecords(log);
+    EXPECT_EQ(records[0], "SaveResourceToFile() : kopieren van '" + target + "'")
+        << "a value is not escaped";
+    EXPECT_EQ(records[1], "SaveResourceToFile() : Fout tijdens het maken van bestand '" +
+                              dir.Folder() + "a\thumbs/i1173.bmp'");
+}
+
+TEST(SaveResources, APercentInTheFolderDoesNotBringTheCallerDown) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    RecordingLabel label;
+    ScopedPayload payload(SmallPayload(1));
+    test::TempDir dir;
+    // The failure's description holds "%d", which the log can't fill.
+    EXPECT_FALSE(SaveResources(dir.Folder() + "100%d/", &label));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(label.Caption(), "Log::printf(): subscript out of range");
+}
+
+} // namespace
+} // namespace kw

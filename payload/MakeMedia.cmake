@@ -1,0 +1,23 @@
+# Makes the demo media unless the folder holds media made from the same catalogue by the same
+# generator sources already. Run with -P; takes MAKE_MEDIA, CATALOGUE, MEDIA_DIR, STAMP, SOURCES.
+set(fingerprint "")
+foreach(file IN LISTS CATALOGUE SOURCES)
+  file(SHA256 "${file}" hash)
+  string(APPEND fingerprint "${hash}\n")
+endforeach()
+string(SHA256 fingerprint "${fingerprint}")
+
+set(marker "${MEDIA_DIR}/.made-from")
+set(made "")
+if(EXISTS "${marker}")
+  file(READ "${marker}" made)
+endif()
+if(NOT made STREQUAL fingerprint)
+  file(REMOVE "${marker}")
+  execute_process(COMMAND "${MAKE_MEDIA}" "${CATALOGUE}" "${MEDIA_DIR}" RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "make-media failed (${result})")
+  endif()
+  file(WRITE "${marker}" "${fingerprint}")
+endif()
+file(TOUCH "${STAMP}")

@@ -1,0 +1,175 @@
+#include "payload/FancyStuff.h"
+
+#include "payload/Catalogue.h"
+#include "payload/PayloadTestSupport.h"
+#include "sys/Failure.h"
+
+#include <gtest/gtest.h>
+
+namespace kw {
+namespace {
+
+using Box = test::RecordingMessageSink::Box;
+using test::LogCapture;
+using test::RecordingMessageSink;
+using test::ScopedPayload;
+using test::SmallPayload;
+
+TEST(ResourceDiskSize, RoundsUpToWholeClusters) {
+    test::PayloadSpec spec = SmallPayload(1);
+    const std::pair<std::size_t, std::int32_t> cases[] = {
+        {0, 0}, {1, 4096}, {4095, 4096}, {4096, 4096}, {4097, 8192}, {8192, 8192}, {14454, 16384}};
+    for (const auto& [length, _] : cases)
+        spec.SetBlob("X_" + std::to_string(length), std::string(length, 'x'));
+    ScopedPayload payload(spec);
+    for (const auto& [length, disk] : cases)
+        EXPECT_EQ(ResourceDiskSize("X_" + std::to_string(length)), disk) << length;
+    EXPECT_THROW(ResourceDiskSize("X_2"), Failure) << "a missing blob";
+}
+
+TEST(NeededDiskSpace, AddsTheClustersOfEveryBlob) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    // SmallPayload(2): blobs of 300, 1300, 2300, 3300 and 1277, 2277, 3277, 4277 bytes.
+    ScopedPayload payload(SmallPayload(2));
+    EXPECT_EQ(NeededDiskSpace(), (7 * 4096 + 8192) / 1024);
+    EXPECT_TRUE(boxes.boxes.empty());
+    ASSERT_EQ(log.Records().size(), 2u); // the log's start record, then ours
+    EXPECT_EQ(log.Records()[1], "NeededDiskSpace() : 36 kB nodig.");
+}
+
+TEST(NeededDiskSpace, ACountBelowOneIsABadFormat) {
+    for (const char* count : {"0", "-3"}) {
+        LogCapture log;
+        RecordingMessageSink boxes;
+        test::PayloadSpec spec = SmallPayload(2);
+        spec.strings[kCountId] = count;
+        ScopedPayload payload(spec);
+        EXPECT_EQ(NeededDiskSpace(), -1);
+        EXPECT_EQ(boxes.boxes,
+                  (std::vector<Box>{{"Bron heeft een slechte opmaak.", "Kwastor", MsgIcon::None}}));
+        EXPECT_EQ(log.Records().back(), "NeededDiskSpace() : Bron heeft een slechte opmaak.");
+    }
+}
+
+TEST(NeededDiskSpace, AMissingBlobFailsTheMeasurement) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    test::PayloadSpec spec = SmallPayload(3);
+    spec.RemoveBlob("V_1174");
+    ScopedPayload payload(spec);
+    EXPECT_EQ(NeededDiskSpace(), -1);
+    EXPECT_EQ(boxes.boxes,
+              (std::vector<Box>{{"Bron 'V_1174' niet gevonden", "Kwastor", MsgIcon::None}}));
+    EXPECT_EQ(log.Records().back(), "NeededDiskSpace() : Bron 'V_1174' niet gevonden");
+
+    std::int32_t lowest = -5, highest = -5;
+    GetResourceExtremes(lowest, highest);
+    EXPECT_EQ(lowest, 1173);
+    EXPECT_EQ(highest, 1175);
+}
+
+TEST(NeededDiskSpace, ACountThatIsNoNumberFails) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    test::PayloadSpec spec = SmallPayload(2);
+    spec.strings[kCountId] = "twee";
+    ScopedPayload payload(spec);
+    EXPECT_EQ(NeededDiskSpace(), -1);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(log.Records().back(), "NeededDiskSpace() : " + boxes.boxes[0].text);
+}
+
+TEST(GetResourceExtremes, TakesTheFirstAndTheLastEntry) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    test::PayloadSpec spec = SmallPayload(3);
+    spec.strings[NumberId(0)] = "1300";
+    spec.strings[NumberId(2)] = "1200";
+    ScopedPayload payload(spec);
+    std::int32_t lowest = 0, highest = 0;
+    GetResourceExtremes(lowest, highest);
+    EXPECT_EQ(lowest, 1300);
+    EXPECT_EQ(highest, 1200);
+    EXPECT_TRUE(boxes.boxes.empty());
+    const auto records = log.Records();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[1], "GetResourceExtremes() : bepalen laagste en hoogste nummers van de "
+                          "nieuwe pictogrammen.");
+    EXPECT_EQ(records[2], "GetResourceExtremes() : laagste = 1300, hoogste = 1200.");
+}
+
+TEST(GetResourceExtremes, AFailureSetsBothToZero) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    test::PayloadSpec spec = SmallPayload(3);
+    spec.strings[NumberId(2)] = "12x";
+    ScopedPayload payload(spec);
+    std::int32_t lowest = 7, highest = 7;
+    GetResourceExtremes(lowest, highest);
+    EXPECT_EQ(lowest, 0);
+    EXPECT_EQ(highest, 0);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(log.Records().back(), "GetResourceExtremes() : " + boxes.boxes[0].text);
+}
+
+TEST(GetResourceExtremes, ACountBelowOneIsABadFormat) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    test::PayloadSpec spec = SmallPayload(2);
+    spec.strings[kCountId] = "0";
+    ScopedPayload payload(spec);
+    std::int32_t lowest = 7, highest = 7;
+    GetResourceExtremes(lowest, highest);
+    EXPECT_EQ(lowest, 0);
+    EXPECT_EQ(highest, 0);
+    EXPECT_EQ(boxes.boxes,
+              (std::vector<Box>{{"Bron heeft een slechte opmaak.", "Kwastor", MsgIcon::None}}));
+    EXPECT_EQ(log.Records().back(), "GetResourceExtremes() : Bron heeft een slechte opmaak.");
+}
+
+TEST(PayloadReaders, ACountLargerThanTheCatalogueFailsAtTheFirstMissingId) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    test::PayloadSpec spec = SmallPayload(2);
+    spec.strings[kCountId] = "3";
+    ScopedPayload payload(spec);
+    std::int32_t lowest = 7, highest = 7;
+    GetResourceExtremes(lowest, highest);
+    EXPECT_EQ(lowest, 0);
+    EXPECT_EQ(NeededDiskSpace(), -1);
+    EXPECT_EQ(boxes.boxes,
+              (std::vector<Box>{{"Bron met nummer 108 niet gevonden", "Kwastor", MsgIcon::None},
+                                {"Bron met nummer 108 niet gevonden", "Kwastor", MsgIcon::None}}));
+}
+
+TEST(PayloadReaders, TheDemoPayloadAsShipped) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    test::ScopedDemoPayload payload;
+    EXPECT_EQ(NeededDiskSpace(), 134956);
+    std::int32_t lowest = 0, highest = 0;
+    GetResourceExtremes(lowest, highest);
+    EXPECT_EQ(lowest, 1173);
+    EXPECT_EQ(highest, 1480);
+    EXPECT_TRUE(boxes.boxes.empty());
+    const auto records = log.Records();
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[1], "NeededDiskSpace() : 134956 kB nodig.");
+    EXPECT_EQ(records[3], "GetResourceExtremes() : laagste = 1173, hoogste = 1480.");
+}
+
+TEST(ToInt32, ConvertsCatalogueNumbers) {
+    EXPECT_EQ(ToInt32("308"), 308);
+    EXPECT_EQ(ToInt32(" 12 "), 12);
+    EXPECT_EQ(ToInt32("-4"), -4);
+    EXPECT_EQ(ToInt32("2147483647"), 2147483647);
+    EXPECT_EQ(ToInt32("-2147483648"), -2147483647 - 1);
+    for (const char* bad : {"", " ", "1 2", "12a", "0x10", "+", "1.5"})
+        EXPECT_THROW(ToInt32(bad), Failure) << bad;
+    EXPECT_THROW(ToInt32("2147483648"), Failure);
+    EXPECT_THROW(ToInt32("99999999999999999999"), Failure);
+}
+
+} // namespace
+} // namespace kw
