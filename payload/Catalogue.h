@@ -11,9 +11,15 @@ namespace kw {
 /// String id of the entry count; entry k's texts follow at 102 + 3k (number), 103 + 3k (name)
 /// and 104 + 3k (category).
 inline constexpr std::int32_t kCountId = 101;
-inline constexpr std::int32_t NumberId(std::int32_t k) { return kCountId + 1 + 3 * k; }
-inline constexpr std::int32_t NameId(std::int32_t k) { return kCountId + 2 + 3 * k; }
-inline constexpr std::int32_t CategoryId(std::int32_t k) { return kCountId + 3 + 3 * k; }
+inline constexpr std::int32_t NumberId(std::int32_t k) {
+    return kCountId + 1 + 3 * k;
+}
+inline constexpr std::int32_t NameId(std::int32_t k) {
+    return kCountId + 2 + 3 * k;
+}
+inline constexpr std::int32_t CategoryId(std::int32_t k) {
+    return kCountId + 3 + 3 * k;
+}
 
 /// The resource type of every blob.
 inline constexpr const char* kBlobType = "BLOB";
@@ -31,8 +37,8 @@ std::int32_t CheckedEntryCount();
 
 /// One kind of media blob: its name prefix, and where its file goes in an installation folder.
 struct BlobKind {
-    const char* prefix;  ///< blob name = prefix + number text
-    const char* folder;  ///< subfolder, parts joined by '/', before the file name
+    const char* prefix; ///< blob name = prefix + number text
+    const char* folder; ///< subfolder, parts joined by '/', before the file name
     const char* extension;
 };
 

@@ -21,7 +21,7 @@ constexpr std::uint32_t kEndSignature = 0x06054b50;
 constexpr std::size_t kLocalSize = 30;
 constexpr std::size_t kCentralSize = 46;
 constexpr std::size_t kEndSize = 22;
-constexpr std::uint16_t kVersionNeeded = 10;   // 1.0: stored entries only
+constexpr std::uint16_t kVersionNeeded = 10;     // 1.0: stored entries only
 constexpr std::uint16_t kVersionMadeBy = 0x031E; // Unix, 3.0: the attributes are a file mode
 constexpr std::uint16_t kDosDate = (0 << 9) | (1 << 5) | 1; // 1980-01-01, so builds are alike
 constexpr std::uint16_t kDosTime = 0;
@@ -143,7 +143,7 @@ FileSource::FileSource(const std::string& path) : path_(path) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0)
         throw Failure(SystemError("Kan bestand niet openen", path));
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd_, &st) != 0) {
         const int saved = errno;
         ::close(fd_);
@@ -153,12 +153,14 @@ FileSource::FileSource(const std::string& path) : path_(path) {
     size_ = static_cast<std::uint64_t>(st.st_size);
 }
 
-FileSource::~FileSource() { ::close(fd_); }
+FileSource::~FileSource() {
+    ::close(fd_);
+}
 
 void FileSource::ReadAt(std::uint64_t offset, std::span<std::byte> out) const {
     for (std::size_t done = 0; done < out.size();) {
-        ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
-                            static_cast<off_t>(offset + done));
+        ssize_t n =
+            ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -177,7 +179,9 @@ void MemorySource::ReadAt(std::uint64_t offset, std::span<std::byte> out) const 
         std::memcpy(out.data(), bytes_.data() + offset, out.size());
 }
 
-std::string StringEntryName(std::int32_t id) { return "STRING/" + std::to_string(id); }
+std::string StringEntryName(std::int32_t id) {
+    return "STRING/" + std::to_string(id);
+}
 
 std::string ResourceEntryName(std::string_view type, std::string_view name) {
     return std::string(type) + "/" + std::string(name);
@@ -266,7 +270,8 @@ std::vector<std::byte> ReadEntry(const ByteSource& source, const Entry& entry) {
     source.ReadAt(entry.header, local);
     const std::uint64_t nameLen = Get(local, 26, 2);
     const std::uint64_t extraLen = Get(local, 28, 2);
-    if (Get(local, 0, 4) != kLocalSignature || Get(local, 8, 2) != 0 || nameLen != entry.name.size())
+    if (Get(local, 0, 4) != kLocalSignature || Get(local, 8, 2) != 0 ||
+        nameLen != entry.name.size())
         Damaged("'" + entry.name + "'");
     std::vector<std::byte> name(nameLen);
     source.ReadAt(entry.header + kLocalSize, name);
@@ -338,7 +343,7 @@ std::uint64_t BareSize(const ByteSource& source) {
 }
 
 void AppendContainer(const std::string& programFile, const std::string& containerFile) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(programFile.c_str(), &st) != 0)
         throw Failure(SystemError("Kan bestand niet lezen", programFile));
     const FileSource program(programFile);
@@ -356,8 +361,8 @@ void AppendContainer(const std::string& programFile, const std::string& containe
         std::vector<std::byte> buffer(4u << 20);
         auto copy = [&](const ByteSource& from, std::uint64_t at, std::uint64_t endAt) {
             while (at < endAt) {
-                const auto n = static_cast<std::size_t>(
-                    std::min<std::uint64_t>(buffer.size(), endAt - at));
+                const auto n =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), endAt - at));
                 from.ReadAt(at, std::span(buffer).first(n));
                 WriteAll(out, buffer.data(), n, temp);
                 at += n;

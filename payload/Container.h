@@ -58,16 +58,16 @@ private:
 
 /// One entry as the central directory describes it.
 struct Entry {
-    std::string name;           ///< as stored
-    std::uint64_t header = 0;   ///< offset of its local header in the source
-    std::uint64_t size = 0;     ///< bytes of data
-    std::uint32_t crc = 0;      ///< CRC-32 of the data
+    std::string name;         ///< as stored
+    std::uint64_t header = 0; ///< offset of its local header in the source
+    std::uint64_t size = 0;   ///< bytes of data
+    std::uint32_t crc = 0;    ///< CRC-32 of the data
 };
 
 /// The checked central directory of the archive that ends a source.
 struct Directory {
     std::map<std::string, Entry> entries; ///< by EntryKey of the name
-    std::uint64_t start = 0;  ///< where the archive begins: its first local header
+    std::uint64_t start = 0;              ///< where the archive begins: its first local header
     std::uint64_t offsetShift = 0; ///< what was added to the stored offsets to find the entries
 };
 

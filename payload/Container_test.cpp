@@ -43,7 +43,9 @@ std::string FailureOf(const std::function<void()>& f) {
     return "(no failure)";
 }
 
-bool HaveUnzip() { return std::system("command -v unzip >/dev/null 2>&1") == 0; }
+bool HaveUnzip() {
+    return std::system("command -v unzip >/dev/null 2>&1") == 0;
+}
 
 TEST(Crc32, KnownValues) {
     EXPECT_EQ(Crc32(AsBytes("")), 0u);
@@ -73,9 +75,10 @@ TEST(Container, UnzipAcceptsIt) {
     TempDir dir;
     const std::string path = Container(dir);
     EXPECT_EQ(std::system(("unzip -tq '" + path + "' >/dev/null").c_str()), 0);
-    EXPECT_EQ(std::system(("unzip -p '" + path + "' STRING/103 > '" +
-                           (dir.Path() / "out").string() + "'").c_str()),
-              0);
+    EXPECT_EQ(
+        std::system(("unzip -p '" + path + "' STRING/103 > '" + (dir.Path() / "out").string() + "'")
+                        .c_str()),
+        0);
     EXPECT_EQ(ReadFile(dir.Path() / "out"), "Aanrecht ");
 }
 
@@ -144,7 +147,7 @@ TEST(Container, AppendedToAProgram) {
     ::chmod(program.c_str(), 0751);
     AppendContainer(program, container);
 
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(program.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0751u);
     const std::string bytes = ReadFile(program);

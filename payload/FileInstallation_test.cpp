@@ -4,8 +4,8 @@
 #include "payload/PayloadTestSupport.h"
 #include "payload/Resources.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -13,7 +13,6 @@ namespace kw {
 namespace {
 
 using Box = test::RecordingMessageSink::Box;
-using test::fs::path;
 using test::LogCapture;
 using test::ReadFile;
 using test::RecordingLabel;
@@ -21,6 +20,7 @@ using test::RecordingMessageSink;
 using test::ScopedPayload;
 using test::SmallPayload;
 using test::TestInstallation;
+using test::fs::path;
 
 const char* const kFolders[] = {"pictogrammen", "geluiden/man", "geluiden/vrouw", "thumbs"};
 const char* const kExtensions[] = {".wmf", ".wav", ".wav", ".bmp"};
@@ -109,16 +109,16 @@ TEST(SaveResources, WritesEveryFileOfTheDemoPayload) {
     const auto records = OurRecords(log);
     ASSERT_EQ(records.size(), 1233u);
     EXPECT_EQ(records[0], "SaveResources() : beginnen met kopieren van de bestanden.");
-    EXPECT_EQ(records[1], "SaveResourceToFile() : kopieren van '" + inst.Folder() +
-                              "pictogrammen/i1173.wmf'");
-    EXPECT_EQ(records[2], "SaveResourceToFile() : kopieren van '" + inst.Folder() +
-                              "geluiden/man/i1173.wav'");
+    EXPECT_EQ(records[1],
+              "SaveResourceToFile() : kopieren van '" + inst.Folder() + "pictogrammen/i1173.wmf'");
+    EXPECT_EQ(records[2],
+              "SaveResourceToFile() : kopieren van '" + inst.Folder() + "geluiden/man/i1173.wav'");
     EXPECT_EQ(records[3], "SaveResourceToFile() : kopieren van '" + inst.Folder() +
                               "geluiden/vrouw/i1173.wav'");
-    EXPECT_EQ(records[4], "SaveResourceToFile() : kopieren van '" + inst.Folder() +
-                              "thumbs/i1173.bmp'");
-    EXPECT_EQ(records[1232], "SaveResourceToFile() : kopieren van '" + inst.Folder() +
-                                 "thumbs/i1480.bmp'");
+    EXPECT_EQ(records[4],
+              "SaveResourceToFile() : kopieren van '" + inst.Folder() + "thumbs/i1173.bmp'");
+    EXPECT_EQ(records[1232],
+              "SaveResourceToFile() : kopieren van '" + inst.Folder() + "thumbs/i1480.bmp'");
 }
 
 TEST(SaveResources, WithoutALabelNothingIsShown) {
@@ -150,8 +150,8 @@ TEST(SaveResources, AMissingFolderStopsAtItsFirstFile) {
     const auto records = OurRecords(log);
     ASSERT_EQ(records.size(), 6u);
     EXPECT_EQ(records[4], "SaveResourceToFile() : kopieren van '" + failed + "'");
-    EXPECT_EQ(records[5], "SaveResourceToFile() : Fout tijdens het maken van bestand '" + failed +
-                              "'");
+    EXPECT_EQ(records[5],
+              "SaveResourceToFile() : Fout tijdens het maken van bestand '" + failed + "'");
 }
 
 TEST(SaveResources, AFolderThatDoesNotExist) {
@@ -161,8 +161,8 @@ TEST(SaveResources, AFolderThatDoesNotExist) {
     test::TempDir dir;
     EXPECT_FALSE(SaveResources(dir.Folder() + "nergens/", nullptr));
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text,
-              "Fout tijdens het maken van bestand '" + dir.Folder() + "nergens/pictogrammen/i1173.wmf'");
+    EXPECT_EQ(boxes.boxes[0].text, "Fout tijdens het maken van bestand '" + dir.Folder() +
+                                       "nergens/pictogrammen/i1173.wmf'");
     EXPECT_FALSE(test::fs::exists(dir.Path() / "nergens"));
 }
 
@@ -249,8 +249,7 @@ TEST(SaveResourceToFile, AnEmptyBlobMakesNoFile) {
     ScopedPayload payload(spec);
     TestInstallation inst;
     EXPECT_FALSE(SaveResources(inst.Folder(), &label));
-    EXPECT_EQ(boxes.boxes,
-              (std::vector<Box>{{"Lege bron: 'P_1173'", "Kwastor", MsgIcon::None}}));
+    EXPECT_EQ(boxes.boxes, (std::vector<Box>{{"Lege bron: 'P_1173'", "Kwastor", MsgIcon::None}}));
     EXPECT_EQ(CountFiles(inst.Path()), 0u);
     EXPECT_EQ(OurRecords(log).back(), "SaveResourceToFile() : Lege bron: 'P_1173'");
     EXPECT_EQ(label.Caption(), "Bestand 1 van 1");
@@ -278,13 +277,14 @@ TEST(SaveResourceToFile, AFailedWrite) {
     test::ScopedFiles scoped(files);
     const std::string target = inst.Folder() + "pictogrammen/i1173.wmf";
     EXPECT_FALSE(SaveResourceToFile("P_1173", target));
-    EXPECT_EQ(boxes.boxes, (std::vector<Box>{{"Fout tijdens het schrijven van bestand '" + target +
-                                                  "' (1)",
-                                              "Kwastor", MsgIcon::None}}));
+    EXPECT_EQ(boxes.boxes,
+              (std::vector<Box>{{"Fout tijdens het schrijven van bestand '" + target + "' (1)",
+                                 "Kwastor", MsgIcon::None}}));
     EXPECT_EQ(files.closes, 1) << "the file is closed after a failure too";
     EXPECT_TRUE(test::fs::exists(target)) << "the file that failed stays as far as it was made";
     EXPECT_EQ(OurRecords(log).back(), "SaveResourceToFile() : Fout tijdens het schrijven van "
-                                      "bestand '" + target + "' (1)");
+                                      "bestand '" +
+                                          target + "' (1)");
 }
 
 TEST(SaveResourceToFile, AShortWrite) {
@@ -297,9 +297,9 @@ TEST(SaveResourceToFile, AShortWrite) {
     test::ScopedFiles scoped(files);
     const std::string target = inst.Folder() + "thumbs/i1173.bmp";
     EXPECT_FALSE(SaveResourceToFile("T_1173", target));
-    EXPECT_EQ(boxes.boxes, (std::vector<Box>{{"Fout tijdens het schrijven van bestand '" + target +
-                                                  "' (2)",
-                                              "Kwastor", MsgIcon::None}}));
+    EXPECT_EQ(boxes.boxes,
+              (std::vector<Box>{{"Fout tijdens het schrijven van bestand '" + target + "' (2)",
+                                 "Kwastor", MsgIcon::None}}));
     EXPECT_EQ(ReadFile(target).size(), 3299u);
     EXPECT_EQ(files.closes, 1);
 }

@@ -69,13 +69,21 @@ ScopedPayload::ScopedPayload(const PayloadSpec& spec) {
     UsePayloadFile(Path());
 }
 
-ScopedPayload::~ScopedPayload() { UsePayloadFile(""); }
+ScopedPayload::~ScopedPayload() {
+    UsePayloadFile("");
+}
 
-ScopedDemoPayload::ScopedDemoPayload() { UsePayloadFile(Path()); }
+ScopedDemoPayload::ScopedDemoPayload() {
+    UsePayloadFile(Path());
+}
 
-ScopedDemoPayload::~ScopedDemoPayload() { UsePayloadFile(""); }
+ScopedDemoPayload::~ScopedDemoPayload() {
+    UsePayloadFile("");
+}
 
-std::string ScopedDemoPayload::Path() { return KW_DEMO_PAYLOAD; }
+std::string ScopedDemoPayload::Path() {
+    return KW_DEMO_PAYLOAD;
+}
 
 TestInstallation::TestInstallation() {
     for (const BlobKind& kind : kBlobKinds)

@@ -30,7 +30,7 @@ std::string BlobBytes(const std::string& name, std::size_t size);
 /// each with its four blobs of a few hundred to a few thousand bytes.
 PayloadSpec SmallPayload(int count, int first = 1173);
 
-/// The payload in use for the life of the object: the spec written to a container file.
+/// The payload in use for the life of the object: what it holds, written to a container file.
 class ScopedPayload {
 public:
     explicit ScopedPayload(const PayloadSpec& spec);

@@ -4,6 +4,8 @@ namespace kw {
 
 // The kernel's link to the running image: it opens the very file that was started, even when
 // the program was started through a symbolic link or its file was renamed since.
-std::string ProgramFilePath() { return "/proc/self/exe"; }
+std::string ProgramFilePath() {
+    return "/proc/self/exe";
+}
 
 } // namespace kw

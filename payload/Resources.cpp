@@ -31,8 +31,8 @@ std::unique_ptr<Payload> gPayload;
 // Opens the payload on first use and keeps it open; a failed open is tried again next time.
 Payload& OpenPayload() {
     if (!gPayload) {
-        auto source = std::make_unique<payload::FileSource>(
-            gPayloadFile.empty() ? ProgramFilePath() : gPayloadFile);
+        auto source = std::make_unique<payload::FileSource>(gPayloadFile.empty() ? ProgramFilePath()
+                                                                                 : gPayloadFile);
         payload::Directory directory = payload::ReadDirectory(*source);
         gPayload = std::make_unique<Payload>(Payload{std::move(source), std::move(directory)});
     }

@@ -15,12 +15,13 @@ void Put(std::string& out, std::uint32_t v, int bytes) {
         out += static_cast<char>(v >> (8 * i));
 }
 
-QColor Colour(Rgb c) { return QColor(c.r, c.g, c.b); }
+QColor Colour(Rgb c) {
+    return QColor(c.r, c.g, c.b);
+}
 
 } // namespace
 
-std::string MakeBmp(const std::string& name, const std::string& number, int category,
-                    int height) {
+std::string MakeBmp(const std::string& name, const std::string& number, int category, int height) {
     const Rgb rgb = CategoryColour(category);
     QImage image(kThumbWidth, height, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -63,18 +64,18 @@ std::string MakeBmp(const std::string& name, const std::string& number, int cate
     const std::uint32_t pixels = kThumbWidth * height * 4;
     out += "BM";
     Put(out, static_cast<std::uint32_t>(BmpSize(height)), 4);
-    Put(out, 0, 4);        // reserved
-    Put(out, 14 + 40, 4);  // where the pixels begin
-    Put(out, 40, 4);       // BITMAPINFOHEADER
+    Put(out, 0, 4);       // reserved
+    Put(out, 14 + 40, 4); // where the pixels begin
+    Put(out, 40, 4);      // BITMAPINFOHEADER
     Put(out, kThumbWidth, 4);
     Put(out, static_cast<std::uint32_t>(height), 4); // positive: the bottom row first
-    Put(out, 1, 2);        // planes
-    Put(out, 32, 2);       // bits per pixel
-    Put(out, 0, 4);        // BI_RGB, uncompressed
+    Put(out, 1, 2);                                  // planes
+    Put(out, 32, 2);                                 // bits per pixel
+    Put(out, 0, 4);                                  // BI_RGB, uncompressed
     Put(out, pixels, 4);
-    Put(out, 2835, 4);     // 72 pixels to the inch, both ways
+    Put(out, 2835, 4); // 72 pixels to the inch, both ways
     Put(out, 2835, 4);
-    Put(out, 0, 4);        // no palette
+    Put(out, 0, 4); // no palette
     Put(out, 0, 4);
     for (int y = height - 1; y >= 0; --y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));

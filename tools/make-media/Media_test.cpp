@@ -124,21 +124,20 @@ TEST(Wmf, IsAPlaceableMetafileOfTheGivenSize) {
         EXPECT_NE(wmf.find("Optici\xEBn"), std::string::npos) << "the name in Windows-1252";
     }
     EXPECT_THROW(MakeWmf("Dik", "1400", 36, 4779), std::runtime_error);
-    EXPECT_THROW(MakeWmf("Dik", "1400", 36, MinimumWmfSize("Dik", "1400") - 2),
-                 std::runtime_error);
+    EXPECT_THROW(MakeWmf("Dik", "1400", 36, MinimumWmfSize("Dik", "1400") - 2), std::runtime_error);
 }
 
 TEST(Wav, IsPcmOfTheGivenSize) {
     const std::vector<std::int16_t> samples(10000, 1000);
-    for (std::int64_t size : {std::int64_t{47716}, WavSizeFor(samples.size()),
-                              std::int64_t{781680}}) {
+    for (std::int64_t size :
+         {std::int64_t{47716}, WavSizeFor(samples.size()), std::int64_t{781680}}) {
         const std::string wav = MakeWav(samples, size);
         ASSERT_EQ(static_cast<std::int64_t>(wav.size()), size);
         EXPECT_EQ(wav.substr(0, 4), "RIFF");
         EXPECT_EQ(Get(wav, 4, 4), wav.size() - 8);
         EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
-        EXPECT_EQ(Get(wav, 20, 2), 1u);     // PCM
-        EXPECT_EQ(Get(wav, 22, 2), 1u);     // mono
+        EXPECT_EQ(Get(wav, 20, 2), 1u); // PCM
+        EXPECT_EQ(Get(wav, 22, 2), 1u); // mono
         EXPECT_EQ(Get(wav, 24, 4), 44100u);
         EXPECT_EQ(Get(wav, 34, 2), 16u);
         EXPECT_EQ(wav.substr(36, 4), "data");

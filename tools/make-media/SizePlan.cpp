@@ -11,8 +11,12 @@ namespace {
 
 constexpr std::int64_t kCluster = 4096;
 
-std::int64_t EvenUp(std::int64_t v) { return v + (v & 1); }
-std::int64_t EvenDown(std::int64_t v) { return v - (v & 1); }
+std::int64_t EvenUp(std::int64_t v) {
+    return v + (v & 1);
+}
+std::int64_t EvenDown(std::int64_t v) {
+    return v - (v & 1);
+}
 
 // One file whose size is still free, within [least, most] bytes.
 struct Free {
@@ -64,8 +68,8 @@ SizePlan PlanSizes(const std::vector<SizeWish>& picture, const std::vector<SizeW
                 continue;
             const std::int64_t least =
                 std::clamp(EvenUp(wishes[i].least), range.smallest, range.largest);
-            const double natural = static_cast<double>(
-                std::clamp(wishes[i].natural, least, range.largest)) / kCluster;
+            const double natural =
+                static_cast<double>(std::clamp(wishes[i].natural, least, range.largest)) / kCluster;
             free.push_back({&sizes[i], least, range.largest, natural});
         }
     };

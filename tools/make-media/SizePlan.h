@@ -44,6 +44,8 @@ SizePlan PlanSizes(const std::vector<SizeWish>& picture, const std::vector<SizeW
                    const MediaMeasure& measure = {});
 
 /// Clusters of 4096 bytes that a file of this size takes.
-inline std::int64_t Clusters(std::int64_t size) { return (size + 4095) / 4096; }
+inline std::int64_t Clusters(std::int64_t size) {
+    return (size + 4095) / 4096;
+}
 
 } // namespace kw::tools

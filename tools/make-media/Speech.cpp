@@ -9,8 +9,7 @@ namespace kw::tools {
 std::vector<std::int16_t> Resample(const std::vector<std::int16_t>& in, int from, int to) {
     if (in.empty() || from == to)
         return in;
-    const std::size_t n = static_cast<std::size_t>(
-        static_cast<double>(in.size()) * to / from);
+    const std::size_t n = static_cast<std::size_t>(static_cast<double>(in.size()) * to / from);
     std::vector<std::int16_t> out(n);
     for (std::size_t i = 0; i < n; ++i) {
         const double at = static_cast<double>(i) * from / to;

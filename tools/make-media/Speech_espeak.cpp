@@ -18,8 +18,8 @@ int Collect(short* wav, int count, espeak_EVENT*) {
 
 int Rate() {
     static const int rate = [] {
-        const int r = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr,
-                                        espeakINITIALIZE_DONT_EXIT);
+        const int r =
+            espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
         if (r <= 0)
             throw std::runtime_error("espeak-ng can't be started (is espeak-ng-data there?)");
         espeak_SetSynthCallback(Collect);

@@ -2,21 +2,24 @@
 // (every group of vowels), lower for the man than for the woman.
 #include "tools/make-media/Speech.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <algorithm>
 #include <string_view>
 
 namespace kw::tools {
 
-std::string SpeechEngine() { return "tones"; }
+std::string SpeechEngine() {
+    return "tones";
+}
 
 std::vector<std::int16_t> Speak(const std::string& utf8, Voice voice) {
     int syllables = 0;
     bool inVowel = false;
     for (unsigned char c : utf8) {
-        const bool vowel = std::string_view("aeiouyAEIOUY").find(static_cast<char>(c)) !=
-                               std::string_view::npos || c >= 0x80;
+        const bool vowel =
+            std::string_view("aeiouyAEIOUY").find(static_cast<char>(c)) != std::string_view::npos ||
+            c >= 0x80;
         syllables += vowel && !inVowel;
         inVowel = vowel;
     }

@@ -9,9 +9,9 @@ namespace kw::tools {
 
 namespace {
 
-constexpr std::size_t kLeadIn = kSampleRate / 20;  // 50 ms
-constexpr std::size_t kTail = kSampleRate / 10;    // 100 ms
-constexpr std::size_t kFade = kSampleRate / 50;    // 20 ms
+constexpr std::size_t kLeadIn = kSampleRate / 20; // 50 ms
+constexpr std::size_t kTail = kSampleRate / 10;   // 100 ms
+constexpr std::size_t kFade = kSampleRate / 50;   // 20 ms
 
 void Put(std::string& out, std::uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i)
@@ -47,8 +47,8 @@ std::string MakeWav(const std::vector<std::int16_t>& samples, std::int64_t size)
     Put(out, 36 + dataBytes, 4);
     out += "WAVEfmt ";
     Put(out, 16, 4);
-    Put(out, 1, 2);               // PCM
-    Put(out, 1, 2);               // channels
+    Put(out, 1, 2); // PCM
+    Put(out, 1, 2); // channels
     Put(out, kSampleRate, 4);
     Put(out, kSampleRate * 2, 4); // bytes per second
     Put(out, 2, 2);               // bytes per frame

@@ -55,7 +55,9 @@ private:
     std::size_t start_ = 0, maxRecord_ = 0;
 };
 
-std::uint32_t ColorRef(Rgb c) { return c.r | c.g << 8 | c.b << 16; }
+std::uint32_t ColorRef(Rgb c) {
+    return c.r | c.g << 8 | c.b << 16;
+}
 
 Rgb Tint(Rgb c, double keep) {
     auto mix = [&](std::uint8_t v) {
@@ -83,28 +85,28 @@ Records Drawing(const std::string& name, const std::string& number, int category
     const std::string ansi = Utf8ToAnsi(name);
     const Rgb colour = CategoryColour(category);
     Records r;
-    r.Begin(0x020B).W(0).W(0).Close();                 // SETWINDOWORG
-    r.Begin(0x020C).W(kExtent).W(kExtent).Close();     // SETWINDOWEXT
-    r.Begin(0x0102).W(1).Close();                      // SETBKMODE transparent
+    r.Begin(0x020B).W(0).W(0).Close();             // SETWINDOWORG
+    r.Begin(0x020C).W(kExtent).W(kExtent).Close(); // SETWINDOWEXT
+    r.Begin(0x0102).W(1).Close();                  // SETBKMODE transparent
     // The frame: a rounded square in a light tint of the category's colour, edged in the colour.
-    r.Begin(0x02FA).W(0).W(160).W(0).D(ColorRef(colour)).Close();     // CREATEPENINDIRECT: 0
+    r.Begin(0x02FA).W(0).W(160).W(0).D(ColorRef(colour)).Close();      // CREATEPENINDIRECT: 0
     r.Begin(0x02FC).W(0).D(ColorRef(Tint(colour, 0.18))).W(0).Close(); // CREATEBRUSHINDIRECT: 1
-    r.Begin(0x012D).W(0).Close();                      // SELECTOBJECT pen
-    r.Begin(0x012D).W(1).Close();                      // SELECTOBJECT brush
+    r.Begin(0x012D).W(0).Close();                                      // SELECTOBJECT pen
+    r.Begin(0x012D).W(1).Close();                                      // SELECTOBJECT brush
     r.Begin(0x061C).W(900).W(900).W(kExtent - 200).W(kExtent - 200).W(200).W(200).Close();
     // The name across the middle, as large as its length allows.
     const int length = std::max<int>(3, static_cast<int>(ansi.size()));
     const int height = std::clamp(8400 / length, 320, 1100);
-    r.Begin(0x012E).W(6 | 24).Close();                 // SETTEXTALIGN centre, baseline
-    r.Begin(0x0209).D(0x202020).Close();               // SETTEXTCOLOR
-    Font(r, height, 700);                              // CREATEFONTINDIRECT: 2
+    r.Begin(0x012E).W(6 | 24).Close();   // SETTEXTALIGN centre, baseline
+    r.Begin(0x0209).D(0x202020).Close(); // SETTEXTCOLOR
+    Font(r, height, 700);                // CREATEFONTINDIRECT: 2
     r.Begin(0x012D).W(2).Close();
     Text(r, ansi, kExtent / 2, kExtent / 2 + height / 3);
-    r.Begin(0x012D).W(0).Close();                      // back to the pen, then drop the font
-    r.Begin(0x01F0).W(2).Close();                      // DELETEOBJECT
+    r.Begin(0x012D).W(0).Close(); // back to the pen, then drop the font
+    r.Begin(0x01F0).W(2).Close(); // DELETEOBJECT
     // The number, small, near the bottom edge, in the category's colour.
     r.Begin(0x0209).D(ColorRef(colour)).Close();
-    Font(r, 380, 400);                                 // CREATEFONTINDIRECT: 2 again
+    Font(r, 380, 400); // CREATEFONTINDIRECT: 2 again
     r.Begin(0x012D).W(2).Close();
     Text(r, number, kExtent / 2, kExtent - 520);
     r.Begin(0x012D).W(0).Close();
@@ -121,12 +123,24 @@ Rgb CategoryColour(int category) {
     const double c = 0.62, x = c * (1 - std::abs(std::fmod(hue, 2.0) - 1)), m = 0.12;
     double r = 0, g = 0, b = 0;
     switch (static_cast<int>(hue)) {
-    case 0: r = c, g = x; break;
-    case 1: r = x, g = c; break;
-    case 2: g = c, b = x; break;
-    case 3: g = x, b = c; break;
-    case 4: r = x, b = c; break;
-    default: r = c, b = x; break;
+    case 0:
+        r = c, g = x;
+        break;
+    case 1:
+        r = x, g = c;
+        break;
+    case 2:
+        g = c, b = x;
+        break;
+    case 3:
+        g = x, b = c;
+        break;
+    case 4:
+        r = x, b = c;
+        break;
+    default:
+        r = c, b = x;
+        break;
     }
     auto byte = [&](double v) { return static_cast<std::uint8_t>((v + m) * 255 + 0.5); };
     return {byte(r), byte(g), byte(b)};

@@ -40,16 +40,14 @@ void Pack(const std::string& cataloguePath, const fs::path& media, const std::st
     std::uint64_t bytes = 0;
     for (const auto& e : entries)
         for (const kw::BlobKind& kind : kw::kBlobKinds) {
-            const std::string data =
-                Slurp(media / kind.folder / ("i" + e.number + kind.extension));
+            const std::string data = Slurp(media / kind.folder / ("i" + e.number + kind.extension));
             writer.AddResource(kw::kBlobType, kind.prefix + e.number,
                                std::as_bytes(std::span(data.data(), data.size())));
             bytes += data.size();
         }
     writer.Finish();
-    std::printf("pack-payload: %zu entries, %zu blobs, %llu bytes of media in %s\n",
-                entries.size(), 4 * entries.size(), static_cast<unsigned long long>(bytes),
-                out.c_str());
+    std::printf("pack-payload: %zu entries, %zu blobs, %llu bytes of media in %s\n", entries.size(),
+                4 * entries.size(), static_cast<unsigned long long>(bytes), out.c_str());
 }
 
 } // namespace
@@ -65,8 +63,9 @@ int main(int argc, char** argv) {
             kw::payload::AppendContainer(argv[2], argv[3]);
             return 0;
         }
-        std::fprintf(stderr, "usage: pack-payload pack <catalogue.tsv> <media-folder> <payload.zip>\n"
-                             "       pack-payload append <program> <payload.zip>\n");
+        std::fprintf(stderr,
+                     "usage: pack-payload pack <catalogue.tsv> <media-folder> <payload.zip>\n"
+                     "       pack-payload append <program> <payload.zip>\n");
         return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pack-payload: %s\n", e.what());
