@@ -197,6 +197,78 @@ TEST(SaveResources, AFileHeldElsewhereCannotBeMade) {
     EXPECT_EQ(ReadFile(files[1]), "in gebruik") << "the other opener's file is left whole";
 }
 
+TEST(SaveResources, AReadOnlyInstallation) {
+    auto tmpfs = test::ScopedTmpfs::Mount(1 << 20);
+    if (!tmpfs)
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    for (const BlobKind& kind : kBlobKinds)
+        test::fs::create_directories(tmpfs->Path() / kind.folder);
+    ASSERT_TRUE(tmpfs->Remount(true));
+    LogCapture log;
+    RecordingMessageSink boxes;
+    ScopedPayload payload(SmallPayload(2));
+    EXPECT_FALSE(SaveResources(tmpfs->Path().string() + "/", nullptr));
+    EXPECT_EQ(boxes.boxes,
+              (std::vector<Box>{{"Fout tijdens het maken van bestand '" + tmpfs->Path().string() +
+                                     "/pictogrammen/i1173.wmf'",
+                                 "Kwastor", MsgIcon::None}}));
+    EXPECT_EQ(CountFiles(tmpfs->Path()), 0u);
+}
+
+TEST(SaveResources, AFolderWhereAFileShouldBe) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    ScopedPayload payload(SmallPayload(2));
+    TestInstallation inst;
+    const path in_the_way = FilesOf(inst, "1173")[1];
+    test::fs::create_directory(in_the_way);
+    EXPECT_FALSE(SaveResources(inst.Folder(), nullptr));
+    EXPECT_EQ(boxes.boxes,
+              (std::vector<Box>{{"Fout tijdens het maken van bestand '" + in_the_way.string() + "'",
+                                 "Kwastor", MsgIcon::None}}));
+    EXPECT_TRUE(test::fs::is_directory(in_the_way));
+    EXPECT_EQ(CountFiles(inst.Path()), 1u);
+}
+
+TEST(SaveResources, ADamagedBlobIsNeverInstalled) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    RecordingLabel label;
+    ScopedPayload payload(SmallPayload(2));
+    std::string bytes = ReadFile(payload.Path());
+    const std::string blob = test::BlobBytes("V_1174", 300 + 977 + 2000);
+    const std::size_t at = bytes.find(blob);
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + blob.size() / 2] ^= 0x40;
+    test::WriteFile(payload.Path(), bytes);
+    UsePayloadFile(payload.Path());
+
+    TestInstallation inst;
+    EXPECT_FALSE(SaveResources(inst.Folder(), &label));
+    EXPECT_EQ(boxes.boxes, (std::vector<Box>{{"De bron van het programma is beschadigd: "
+                                              "'BLOB/V_1174' (CRC)",
+                                              "Kwastor", MsgIcon::None}}));
+    EXPECT_FALSE(test::fs::exists(FilesOf(inst, "1174")[2])) << "no file for the damaged blob";
+    EXPECT_EQ(CountFiles(inst.Path()), 6u);
+    EXPECT_EQ(label.Caption(), "Bestand 2 van 2");
+}
+
+TEST(SaveResources, ATruncatedPayloadWritesNothing) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    RecordingLabel label;
+    ScopedPayload payload(SmallPayload(2));
+    const std::string bytes = ReadFile(payload.Path());
+    test::WriteFile(payload.Path(), bytes.substr(0, bytes.size() - 100));
+    UsePayloadFile(payload.Path());
+    TestInstallation inst;
+    EXPECT_FALSE(SaveResources(inst.Folder(), &label));
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(label.Caption(), "Het programma bevat geen bronnen");
+    EXPECT_EQ(OurRecords(log).back(), "SaveResources() : Het programma bevat geen bronnen");
+    EXPECT_EQ(CountFiles(inst.Path()), 0u);
+}
+
 TEST(SaveResources, ACountBelowOneWritesNothing) {
     LogCapture log;
     RecordingMessageSink boxes;

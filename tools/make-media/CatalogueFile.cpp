@@ -1,6 +1,7 @@
 #include "tools/make-media/CatalogueFile.h"
 
 #include <fstream>
+#include <set>
 #include <stdexcept>
 
 namespace kw::tools {
@@ -16,6 +17,15 @@ bool IsNumber(const std::string& s) {
     return true;
 }
 
+// A name goes between single quotes in SQL and into the log's format text, so it may hold
+// neither an apostrophe nor a control character.
+bool IsFitName(const std::string& s) {
+    for (unsigned char c : s)
+        if (c == '\'' || c < 0x20 || c == 0x7F)
+            return false;
+    return !s.empty();
+}
+
 } // namespace
 
 std::vector<CatalogueEntry> ReadCatalogueFile(const std::string& path) {
@@ -23,6 +33,7 @@ std::vector<CatalogueEntry> ReadCatalogueFile(const std::string& path) {
     if (!in)
         throw std::runtime_error("cannot read " + path);
     std::vector<CatalogueEntry> entries;
+    std::set<std::string> numbers;
     std::string line;
     for (int lineNo = 1; std::getline(in, line); ++lineNo) {
         if (!line.empty() && line.back() == '\r')
@@ -35,10 +46,14 @@ std::vector<CatalogueEntry> ReadCatalogueFile(const std::string& path) {
             throw std::runtime_error(path + ":" + std::to_string(lineNo) +
                                      ": expected number, name and category separated by tabs");
         CatalogueEntry e{line.substr(0, a), line.substr(a + 1, b - a - 1), line.substr(b + 1)};
-        if (!IsNumber(e.number) || !IsNumber(e.category) || e.name.empty())
-            throw std::runtime_error(path + ":" + std::to_string(lineNo) +
-                                     ": the number and the category must be plain decimals and "
-                                     "the name must not be empty");
+        const std::string where = path + ":" + std::to_string(lineNo) + ": ";
+        if (!IsNumber(e.number) || !IsNumber(e.category))
+            throw std::runtime_error(where + "the number and the category must be plain decimals");
+        if (!IsFitName(e.name))
+            throw std::runtime_error(where + "a name must not be empty nor hold an apostrophe or "
+                                             "a control character");
+        if (!numbers.insert(e.number).second)
+            throw std::runtime_error(where + "number " + e.number + " comes twice");
         entries.push_back(std::move(e));
     }
     if (entries.empty())

@@ -13,7 +13,8 @@ struct CatalogueEntry {
     std::string category; ///< decimal text
 };
 
-/// Reads and checks the file; raises std::runtime_error naming the line that is wrong.
+/// Reads and checks the file: plain decimal numbers, each number once, names without an
+/// apostrophe or a control character. Raises std::runtime_error naming the line that is wrong.
 std::vector<CatalogueEntry> ReadCatalogueFile(const std::string& path);
 
 } // namespace kw::tools

@@ -9,7 +9,7 @@
 
 #include <QGuiApplication>
 #include <gtest/gtest.h>
-#include <numeric>
+#include <map>
 
 namespace kw::tools {
 namespace {
@@ -46,6 +46,17 @@ TEST(CatalogueFile, TheRepositorysCatalogue) {
         EXPECT_EQ(entries[k].name.find('\''), std::string::npos);
     }
     EXPECT_EQ(entries[1205 - 1173].name, "Opticiën");
+
+    // How many pictograms each category gets; 29 to 38 are the categories that the update adds.
+    std::map<int, int> perCategory;
+    for (const auto& e : entries)
+        ++perCategory[std::stoi(e.category)];
+    const std::map<int, int> expected = {{1, 7},   {2, 2},   {3, 3},   {4, 26},  {5, 6},   {6, 5},
+                                         {7, 20},  {9, 3},   {10, 9},  {14, 34}, {15, 7},  {16, 2},
+                                         {17, 8},  {18, 16}, {19, 28}, {20, 4},  {25, 35}, {27, 1},
+                                         {29, 32}, {30, 14}, {31, 3},  {32, 1},  {33, 2},  {34, 3},
+                                         {35, 10}, {36, 19}, {37, 1},  {38, 7}};
+    EXPECT_EQ(perCategory, expected);
 }
 
 TEST(CatalogueFile, ABadLineIsNamed) {
