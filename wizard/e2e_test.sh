@@ -25,9 +25,11 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+keepLog() { [[ ! -f "$work/run/Kwastor.log" ]] || cp "$work/run/Kwastor.log" "$shots/Kwastor.log"; }
 fail() {
     echo "FAIL: $*"
-    [[ -f "$work/run/Kwastor.log" ]] && tr -d '\r' <"$work/run/Kwastor.log" | tail -20
+    keepLog
+    [[ ! -f "$shots/Kwastor.log" ]] || tr -d '\r' <"$shots/Kwastor.log" | tail -20
     exit 1
 }
 
@@ -50,7 +52,7 @@ waitFor() { # waitFor <seconds> <command...>
         sleep 0.1
     done
 }
-logHas() { [[ -f Kwastor.log ]] && tr -d '\r' <Kwastor.log | grep -qF -- "$1"; }
+logHas() { [[ -f Kwastor.log ]] && grep -qF -- "$1" Kwastor.log; }
 windowId() { xdotool search --onlyvisible --name '^Bijwerken van Vondelux$' 2>/dev/null | head -1; }
 windowOpen() { [[ -n "$(windowId)" ]]; }
 running() { kill -0 "$pid" 2>/dev/null; }
@@ -97,7 +99,6 @@ steps=$(tr -d '\r' <Kwastor.log | grep -o 'Beginnen met stap [0-9]*\.' | tr '\n'
 logHas "AvailableDiskSpace() : " || fail "no free-space record"
 logHas "Succesvol afgesloten." || fail "no closing record"
 logHas "Logging ended." || fail "the log was not ended"
-if tr -d '\r' <Kwastor.log | grep -q "Fout in stap"; then
-    fail "a step logged a failure"
-fi
-echo "PASS: four steps, $files files, $added pictograms; screenshots in $shots"
+! logHas "Fout in stap" || fail "a step logged a failure"
+keepLog
+echo "PASS: four steps, $files files, $added pictograms; screenshots and the log in $shots"
