@@ -10,6 +10,7 @@ namespace kw::payload {
 namespace {
 
 using test::BlobBytes;
+using test::FailureOf;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -32,15 +33,6 @@ std::string Container(const TempDir& dir, const std::string& file = "c.zip") {
     w.AddResource("BLOB", "E_1", {});
     w.Finish();
     return path;
-}
-
-std::string FailureOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Failure& e) {
-        return e.what();
-    }
-    return "(no failure)";
 }
 
 bool HaveUnzip() {

@@ -46,5 +46,14 @@ TEST(EmbeddedPayload, UnzipSeesTheProgramFileAsAnArchive) {
     EXPECT_EQ(std::system(("unzip -tq '" + self + "' >/dev/null").c_str()), 0);
 }
 
+TEST(EmbeddedPayload, LibzipFindsTheSameEntriesInTheProgramFile) {
+    if (std::system("command -v zipcmp >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "zipcmp (libzip) is not installed";
+    const std::string self = test::fs::read_symlink(ProgramFilePath()).string();
+    EXPECT_EQ(
+        std::system(("zipcmp -q '" + self + "' '" + test::ScopedDemoPayload::Path() + "'").c_str()),
+        0);
+}
+
 } // namespace
 } // namespace kw

@@ -3,6 +3,7 @@
 #include "payload/Catalogue.h"
 #include "payload/Container.h"
 #include "payload/Resources.h"
+#include "sys/Failure.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -27,6 +28,15 @@ const std::string& PayloadSpec::Blob(const std::string& name) const {
         if (n == name)
             return b;
     throw std::logic_error("no blob " + name);
+}
+
+std::string FailureOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Failure& e) {
+        return e.what();
+    }
+    return "(no failure)";
 }
 
 std::string BlobBytes(const std::string& name, std::size_t size) {

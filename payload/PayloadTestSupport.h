@@ -5,6 +5,7 @@
 #include "testsupport/TestSupport.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,6 +23,9 @@ struct PayloadSpec {
     void RemoveBlob(const std::string& name);
     const std::string& Blob(const std::string& name) const;
 };
+
+/// The description of the kw::Failure that f raises, or "(no failure)".
+std::string FailureOf(const std::function<void()>& f);
 
 /// Deterministic bytes of the given length, different for every name.
 std::string BlobBytes(const std::string& name, std::size_t size);

@@ -10,20 +10,12 @@ namespace kw {
 namespace {
 
 using test::BlobBytes;
+using test::FailureOf;
 using test::ScopedPayload;
 using test::SmallPayload;
 
 std::string Text(const Blob& blob) {
     return std::string(reinterpret_cast<const char*>(blob.Bytes().data()), blob.Bytes().size());
-}
-
-std::string FailureOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Failure& e) {
-        return e.what();
-    }
-    return "(no failure)";
 }
 
 TEST(Resources, StringsAreGivenAsStored) {
