@@ -366,5 +366,42 @@ TEST_F(UpdateTest, ARunKilledMidwayAndRunAgainEqualsOneCleanRun) {
     EXPECT_EQ(DumpDatabase(db_), DumpDatabase(clean));
 }
 
+// The shipped catalogue on the demo database: the road of a real update, and a second one.
+TEST_F(UpdateTest, TheShippedCatalogueOnATestInstallation) {
+    UsePayloadFile(KW_DEMO_PAYLOAD);
+    test::RecordingLabel label;
+    ASSERT_TRUE(Run(&label));
+    EXPECT_EQ(label.Caption(), "Bestand 308 van 308");
+    EXPECT_TRUE(boxes_.boxes.empty());
+    EXPECT_EQ(QueryValue(db_, "SELECT count(*) || ',' || min(nr) || ',' || max(nr) FROM "
+                              "pictogram WHERE nr > 1172"),
+              "308,1173,1480");
+    // In every category the new links follow its old ones, in catalogue order, without gaps.
+    EXPECT_EQ(QueryValue(db_, "SELECT count(*) FROM (SELECT nr, categorie_nr, row_number() "
+                              "OVER (PARTITION BY categorie_nr ORDER BY pictogram_nr) AS r FROM "
+                              "categorie_pictogram WHERE pictogram_nr > 1172) AS x WHERE nr <> r "
+                              "+ coalesce((SELECT max(nr) FROM categorie_pictogram AS y WHERE "
+                              "y.categorie_nr = x.categorie_nr AND y.pictogram_nr <= 1172), 0)"),
+              "0");
+    EXPECT_EQ(QueryValue(db_, "SELECT count(*) FROM categorie_pictogram WHERE pictogram_nr > "
+                              "1172"),
+              "308");
+    EXPECT_EQ(DumpTable(db_, "pragma_foreign_key_check"), "");
+
+    const std::string once = DumpDatabase(db_);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(DumpDatabase(db_), once);
+
+    test::RecordingList list;
+    Connect(db_);
+    ListChanges(list);
+    ASSERT_EQ(list.items.size(), 308u);
+    EXPECT_EQ(list.items.front(), "pictogram 'Aanrecht ' in categorie '" +
+                                      QueryValue(db_, "SELECT omschrijving FROM categorie "
+                                                      "WHERE nr = 5") +
+                                      "'");
+    EXPECT_EQ(list.items.back(), "pictogram 'verkouden' in categorie 'Lichamelijke verzorging'");
+}
+
 } // namespace
 } // namespace kw

@@ -13,3 +13,5 @@ target_link_libraries(kw_payload INTERFACE kw_payload_database)
 kw_add_test(database_update_test
   SOURCES DatabaseUpdate_test.cpp ChangeList_test.cpp
   LIBS kw_payload_database kw_db_testsupport)
+target_compile_definitions(database_update_test PRIVATE KW_DEMO_PAYLOAD="${KW_PAYLOAD_FILE}")
+add_dependencies(database_update_test kw_payload_container)
