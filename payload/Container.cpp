@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,20 +30,6 @@ constexpr std::uint32_t kFileMode = 0100644u << 16;
 constexpr std::uint64_t kMax32 = std::numeric_limits<std::uint32_t>::max();
 // A central directory larger than this is taken for damage; the real one is about 100 kB.
 constexpr std::uint64_t kMaxDirectoryBytes = 64u << 20;
-
-const std::array<std::uint32_t, 256>& CrcTable() {
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    return table;
-}
 
 class Bytes {
 public:
@@ -131,52 +118,35 @@ std::vector<Entry> InFileOrder(const Directory& dir) {
 
 } // namespace
 
-std::uint32_t Crc32(std::span<const std::byte> bytes, std::uint32_t crc) {
-    const auto& table = CrcTable();
-    crc = ~crc;
-    for (std::byte b : bytes)
-        crc = table[(crc ^ static_cast<std::uint32_t>(b)) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
-
-FileSource::FileSource(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0)
+MappedFile::MappedFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         throw Failure(SystemError("Kan bestand niet openen", path));
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
-        const int saved = errno;
-        ::close(fd_);
-        errno = saved;
+    void* map = nullptr;
+    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+        map = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    const int saved = errno;
+    ::close(fd); // the mapping keeps the file
+    errno = saved;
+    if (map == MAP_FAILED || (map == nullptr && st.st_size > 0))
         throw Failure(SystemError("Kan bestand niet lezen", path));
-    }
-    size_ = static_cast<std::uint64_t>(st.st_size);
+    data_ = static_cast<const std::byte*>(map);
+    size_ = static_cast<std::size_t>(st.st_size);
 }
 
-FileSource::~FileSource() {
-    ::close(fd_);
+MappedFile::~MappedFile() {
+    if (data_)
+        ::munmap(const_cast<std::byte*>(data_), size_);
 }
 
-void FileSource::ReadAt(std::uint64_t offset, std::span<std::byte> out) const {
-    for (std::size_t done = 0; done < out.size();) {
-        ssize_t n =
-            ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            throw Failure(SystemError("Kan bestand niet lezen", path_));
-        }
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-void MemorySource::ReadAt(std::uint64_t offset, std::span<std::byte> out) const {
-    if (offset > bytes_.size() || out.size() > bytes_.size() - offset)
-        throw Failure("Lezen voorbij het einde van de bron");
-    if (!out.empty())
-        std::memcpy(out.data(), bytes_.data() + offset, out.size());
+void MappedFile::Release(std::span<const std::byte> part) const {
+    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    if (part.empty() || part.data() < data_ || part.data() + part.size() > data_ + size_)
+        return;
+    const auto from = reinterpret_cast<std::uintptr_t>(part.data()) & ~(page - 1);
+    const auto to = reinterpret_cast<std::uintptr_t>(part.data() + part.size());
+    ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
 }
 
 std::string StringEntryName(std::int32_t id) {
@@ -195,14 +165,13 @@ std::string EntryKey(std::string_view name) {
     return key;
 }
 
-Directory ReadDirectory(const ByteSource& source) {
-    const std::uint64_t fileSize = source.Size();
+Directory ReadDirectory(std::span<const std::byte> file) {
+    const std::uint64_t fileSize = file.size();
     if (fileSize < kEndSize)
         throw Failure("Het programma bevat geen bronnen");
     // The end record is the last 22 bytes, or fewer when the archive has a comment after it.
     const std::uint64_t tailSize = std::min<std::uint64_t>(fileSize, kEndSize + 0xFFFF);
-    std::vector<std::byte> tail(tailSize);
-    source.ReadAt(fileSize - tailSize, tail);
+    const std::span<const std::byte> tail = file.last(tailSize);
     std::uint64_t endAt = tailSize;
     for (std::uint64_t i = tailSize - kEndSize + 1; i-- > 0;) {
         if (Get(tail, i, 4) == kEndSignature && Get(tail, i + 20, 2) == tailSize - i - kEndSize) {
@@ -213,7 +182,7 @@ Directory ReadDirectory(const ByteSource& source) {
     if (endAt == tailSize)
         throw Failure("Het programma bevat geen bronnen");
 
-    const std::span<const std::byte> end = std::span(tail).subspan(endAt, kEndSize);
+    const std::span<const std::byte> end = tail.subspan(endAt, kEndSize);
     const std::uint64_t endPos = fileSize - tailSize + endAt;
     const std::uint64_t count = Get(end, 10, 2);
     const std::uint64_t cdSize = Get(end, 12, 4);
@@ -231,13 +200,12 @@ Directory ReadDirectory(const ByteSource& source) {
     Directory dir;
     dir.offsetShift = cdStart - cdOffset;
     dir.start = cdStart;
-    std::vector<std::byte> cd(cdSize);
-    source.ReadAt(cdStart, cd);
+    const std::span<const std::byte> cd = file.subspan(cdStart, cdSize);
     std::size_t pos = 0;
     for (std::uint64_t i = 0; i < count; ++i) {
         if (cd.size() - pos < kCentralSize || Get(cd, pos, 4) != kCentralSignature)
             Damaged("inhoudsopgave");
-        const std::span<const std::byte> fixed = std::span(cd).subspan(pos, kCentralSize);
+        const std::span<const std::byte> fixed = cd.subspan(pos, kCentralSize);
         Entry e;
         e.crc = static_cast<std::uint32_t>(Get(fixed, 16, 4));
         e.size = Get(fixed, 24, 4);
@@ -265,23 +233,18 @@ Directory ReadDirectory(const ByteSource& source) {
     return dir;
 }
 
-std::vector<std::byte> ReadEntry(const ByteSource& source, const Entry& entry) {
-    std::array<std::byte, kLocalSize> local;
-    source.ReadAt(entry.header, local);
+std::span<const std::byte> EntryData(std::span<const std::byte> file, const Entry& entry) {
+    if (entry.header > file.size() || file.size() - entry.header < kLocalSize)
+        Damaged("'" + entry.name + "'");
+    const std::span<const std::byte> local = file.subspan(entry.header, kLocalSize);
     const std::uint64_t nameLen = Get(local, 26, 2);
     const std::uint64_t extraLen = Get(local, 28, 2);
-    if (Get(local, 0, 4) != kLocalSignature || Get(local, 8, 2) != 0 ||
-        nameLen != entry.name.size())
-        Damaged("'" + entry.name + "'");
-    std::vector<std::byte> name(nameLen);
-    source.ReadAt(entry.header + kLocalSize, name);
-    if (std::memcmp(name.data(), entry.name.data(), nameLen) != 0)
-        Damaged("'" + entry.name + "'");
     const std::uint64_t dataAt = entry.header + kLocalSize + nameLen + extraLen;
-    if (dataAt > source.Size() || entry.size > source.Size() - dataAt)
+    if (Get(local, 0, 4) != kLocalSignature || Get(local, 8, 2) != 0 ||
+        nameLen != entry.name.size() || dataAt > file.size() || entry.size > file.size() - dataAt ||
+        std::memcmp(file.data() + entry.header + kLocalSize, entry.name.data(), nameLen) != 0)
         Damaged("'" + entry.name + "'");
-    std::vector<std::byte> data(entry.size);
-    source.ReadAt(dataAt, data);
+    const std::span<const std::byte> data = file.subspan(dataAt, entry.size);
     if (Crc32(data) != entry.crc)
         Damaged("'" + entry.name + "' (CRC)");
     return data;
@@ -334,11 +297,11 @@ void ContainerWriter::Finish() {
         throw Failure(SystemError("Kan niet schrijven naar", path_));
 }
 
-std::uint64_t BareSize(const ByteSource& source) {
+std::uint64_t BareSize(std::span<const std::byte> file) {
     try {
-        return ReadDirectory(source).start;
+        return ReadDirectory(file).start;
     } catch (const Failure&) {
-        return source.Size(); // no archive (or none that we could take off again)
+        return file.size(); // no archive (or none that we could take off again)
     }
 }
 
@@ -346,10 +309,10 @@ void AppendContainer(const std::string& programFile, const std::string& containe
     struct stat st {};
     if (::stat(programFile.c_str(), &st) != 0)
         throw Failure(SystemError("Kan bestand niet lezen", programFile));
-    const FileSource program(programFile);
-    const std::uint64_t keep = BareSize(program);
-    const FileSource container(containerFile);
-    const Directory dir = ReadDirectory(container);
+    const MappedFile program(programFile);
+    const std::uint64_t keep = BareSize(program.Bytes());
+    const MappedFile container(containerFile);
+    const Directory dir = ReadDirectory(container.Bytes());
     std::vector<Entry> entries = InFileOrder(dir);
 
     // Written beside the program and renamed over it, so that a failure leaves it whole.
@@ -358,21 +321,11 @@ void AppendContainer(const std::string& programFile, const std::string& containe
     if (out < 0)
         throw Failure(SystemError("Kan bestand niet maken", temp));
     try {
-        std::vector<std::byte> buffer(4u << 20);
-        auto copy = [&](const ByteSource& from, std::uint64_t at, std::uint64_t endAt) {
-            while (at < endAt) {
-                const auto n =
-                    static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), endAt - at));
-                from.ReadAt(at, std::span(buffer).first(n));
-                WriteAll(out, buffer.data(), n, temp);
-                at += n;
-            }
-        };
-        copy(program, 0, keep);
+        WriteAll(out, program.Bytes().data(), keep, temp);
         // Each entry again, local header and data, checked on the way and moved to its place.
         std::uint64_t at = keep;
         for (Entry& e : entries) {
-            const std::vector<std::byte> data = ReadEntry(container, e);
+            const std::span<const std::byte> data = EntryData(container.Bytes(), e);
             e.header = at;
             const std::vector<std::byte> local = LocalHeader(e);
             WriteAll(out, local.data(), local.size(), temp);

@@ -20,40 +20,23 @@ namespace kw::payload {
 /// CRC-32 (the polynomial of ZIP and PNG), continued from `crc` (0 to start).
 std::uint32_t Crc32(std::span<const std::byte> bytes, std::uint32_t crc = 0);
 
-/// Random access to the bytes of a file (or of memory standing in for one).
-class ByteSource {
+/// A file mapped into memory for reading, so that its entries are used where they lie. Pages
+/// that have been read can be given back; the kernel reads them in again should they be needed.
+class MappedFile {
 public:
-    virtual ~ByteSource() = default;
-    virtual std::uint64_t Size() const = 0;
-    /// Reads exactly out.size() bytes at offset; raises kw::Failure when it can't.
-    virtual void ReadAt(std::uint64_t offset, std::span<std::byte> out) const = 0;
-};
+    /// Maps the whole file. Raises kw::Failure when it can't be opened or mapped.
+    explicit MappedFile(const std::string& path);
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
 
-/// A file opened for reading. Raises kw::Failure when it can't be opened.
-class FileSource final : public ByteSource {
-public:
-    explicit FileSource(const std::string& path);
-    ~FileSource() override;
-    FileSource(const FileSource&) = delete;
-    FileSource& operator=(const FileSource&) = delete;
-    std::uint64_t Size() const override { return size_; }
-    void ReadAt(std::uint64_t offset, std::span<std::byte> out) const override;
+    std::span<const std::byte> Bytes() const { return {data_, size_}; }
+    /// Drops the pages that hold `part` (a part of Bytes()) from this process's memory.
+    void Release(std::span<const std::byte> part) const;
 
 private:
-    std::string path_;
-    int fd_ = -1;
-    std::uint64_t size_ = 0;
-};
-
-/// Bytes in memory.
-class MemorySource final : public ByteSource {
-public:
-    explicit MemorySource(std::span<const std::byte> bytes) : bytes_(bytes) {}
-    std::uint64_t Size() const override { return bytes_.size(); }
-    void ReadAt(std::uint64_t offset, std::span<std::byte> out) const override;
-
-private:
-    std::span<const std::byte> bytes_;
+    const std::byte* data_ = nullptr;
+    std::size_t size_ = 0;
 };
 
 /// One entry as the central directory describes it.
@@ -68,7 +51,7 @@ struct Entry {
 struct Directory {
     std::map<std::string, Entry> entries; ///< by EntryKey of the name
     std::uint64_t start = 0;              ///< where the archive begins: its first local header
-    std::uint64_t offsetShift = 0; ///< what was added to the stored offsets to find the entries
+    std::uint64_t offsetShift = 0;        ///< added to the stored offsets to find the entries
 };
 
 /// Entry names of a catalogue text and of a resource.
@@ -78,13 +61,14 @@ std::string ResourceEntryName(std::string_view type, std::string_view name);
 /// The key under which an entry is filed: its name with ASCII letters upper-cased.
 std::string EntryKey(std::string_view name);
 
-/// Finds and checks the central directory of the ZIP archive that ends the source. Raises
+/// Finds and checks the central directory of the ZIP archive that ends the file. Raises
 /// kw::Failure with a description of what is wrong when there is none, or it is damaged, or an
-/// entry is compressed, split or larger than the source.
-Directory ReadDirectory(const ByteSource& source);
+/// entry is compressed, split or larger than the file.
+Directory ReadDirectory(std::span<const std::byte> file);
 
-/// Reads an entry's data, checking its local header and its CRC; raises kw::Failure when damaged.
-std::vector<std::byte> ReadEntry(const ByteSource& source, const Entry& entry);
+/// An entry's data where it lies in the file, after checking its local header and its CRC;
+/// raises kw::Failure when either is damaged.
+std::span<const std::byte> EntryData(std::span<const std::byte> file, const Entry& entry);
 
 /// Writes an archive of stored entries. Entry data goes to the file as it is added, so a writer
 /// holds no more than one entry in memory; Finish adds the central directory.
@@ -115,7 +99,7 @@ private:
 };
 
 /// The program file's size without the archive that ends it (its whole size without one).
-std::uint64_t BareSize(const ByteSource& source);
+std::uint64_t BareSize(std::span<const std::byte> file);
 
 /// Puts the archive in containerFile at the end of programFile, in place of one that it carries
 /// already (appending twice leaves one), with its offsets counted from the start of the program

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <zlib.h>
 
 namespace kw::payload {
 namespace {
@@ -19,7 +20,7 @@ std::span<const std::byte> AsBytes(const std::string& s) {
     return std::as_bytes(std::span(s.data(), s.size()));
 }
 
-std::string AsText(const std::vector<std::byte>& b) {
+std::string AsText(std::span<const std::byte> b) {
     return std::string(reinterpret_cast<const char*>(b.data()), b.size());
 }
 
@@ -45,20 +46,35 @@ TEST(Crc32, KnownValues) {
     EXPECT_EQ(Crc32(AsBytes("6789"), Crc32(AsBytes("12345"))), 0xCBF43926u);
 }
 
+TEST(Crc32, AgreesWithZlibAtEveryLengthAndAlignment) {
+    const std::string data = BlobBytes("crc", 5000);
+    const auto bytes = AsBytes(data);
+    std::uint32_t start = 0x12345678;
+    for (std::size_t length : {0, 1, 15, 16, 17, 63, 64, 65, 127, 128, 129, 1000, 4096, 4900})
+        for (std::size_t offset = 0; offset < 17; ++offset) {
+            start = start * 1103515245u + 12345u;
+            const auto part = bytes.subspan(offset, length);
+            EXPECT_EQ(Crc32(part, start), crc32(start, reinterpret_cast<const Bytef*>(part.data()),
+                                                static_cast<uInt>(part.size())))
+                << length << " bytes at " << offset;
+        }
+}
+
 TEST(Container, RoundTrip) {
     TempDir dir;
-    FileSource source(Container(dir));
+    MappedFile file(Container(dir));
+    const auto source = file.Bytes();
     Directory d = ReadDirectory(source);
     EXPECT_EQ(d.entries.size(), 5u);
     EXPECT_EQ(d.start, 0u);
     EXPECT_EQ(d.offsetShift, 0u);
-    EXPECT_EQ(AsText(ReadEntry(source, d.entries.at(EntryKey(StringEntryName(103))))), "Aanrecht ");
-    EXPECT_EQ(AsText(ReadEntry(source, d.entries.at(EntryKey("STRING/106")))), "Opticiën");
+    EXPECT_EQ(AsText(EntryData(source, d.entries.at(EntryKey(StringEntryName(103))))), "Aanrecht ");
+    EXPECT_EQ(AsText(EntryData(source, d.entries.at(EntryKey("STRING/106")))), "Opticiën");
     const Entry& p = d.entries.at(EntryKey(ResourceEntryName("blob", "p_1173")));
     EXPECT_EQ(p.name, "BLOB/P_1173");
     EXPECT_EQ(p.size, 5000u);
-    EXPECT_EQ(AsText(ReadEntry(source, p)), BlobBytes("P_1173", 5000));
-    EXPECT_TRUE(ReadEntry(source, d.entries.at("BLOB/E_1")).empty());
+    EXPECT_EQ(AsText(EntryData(source, p)), BlobBytes("P_1173", 5000));
+    EXPECT_TRUE(EntryData(source, d.entries.at("BLOB/E_1")).empty());
 }
 
 TEST(Container, UnzipAcceptsIt) {
@@ -84,12 +100,14 @@ TEST(Container, WriterRefusesTwoEntriesOfOneName) {
 TEST(Container, NoArchive) {
     TempDir dir;
     WriteFile(dir.Path() / "plain", std::string(5000, 'x'));
-    FileSource source((dir.Path() / "plain").string());
+    MappedFile plain((dir.Path() / "plain").string());
+    const auto source = plain.Bytes();
     EXPECT_EQ(FailureOf([&] { ReadDirectory(source); }), "Het programma bevat geen bronnen");
     EXPECT_EQ(BareSize(source), 5000u);
     WriteFile(dir.Path() / "empty", "");
-    EXPECT_EQ(FailureOf([&] { ReadDirectory(FileSource((dir.Path() / "empty").string())); }),
-              "Het programma bevat geen bronnen");
+    EXPECT_EQ(
+        FailureOf([&] { ReadDirectory(MappedFile((dir.Path() / "empty").string()).Bytes()); }),
+        "Het programma bevat geen bronnen");
 }
 
 TEST(Container, DamagedDataIsNeverReturned) {
@@ -100,11 +118,12 @@ TEST(Container, DamagedDataIsNeverReturned) {
     ASSERT_NE(at, std::string::npos);
     bytes[at + 2500] ^= 0x10;
     WriteFile(path, bytes);
-    FileSource source(path);
+    MappedFile file(path);
+    const auto source = file.Bytes();
     Directory d = ReadDirectory(source);
-    EXPECT_EQ(FailureOf([&] { ReadEntry(source, d.entries.at("BLOB/P_1173")); }),
+    EXPECT_EQ(FailureOf([&] { EntryData(source, d.entries.at("BLOB/P_1173")); }),
               "De bron van het programma is beschadigd: 'BLOB/P_1173' (CRC)");
-    EXPECT_EQ(AsText(ReadEntry(source, d.entries.at("STRING/103"))), "Aanrecht ");
+    EXPECT_EQ(AsText(EntryData(source, d.entries.at("STRING/103"))), "Aanrecht ");
 }
 
 TEST(Container, TruncatedArchiveIsRefused) {
@@ -113,7 +132,8 @@ TEST(Container, TruncatedArchiveIsRefused) {
     const std::string bytes = ReadFile(path);
     for (std::size_t cut : {std::size_t{1}, std::size_t{30}, bytes.size() / 2}) {
         WriteFile(path, bytes.substr(0, bytes.size() - cut));
-        EXPECT_NE(FailureOf([&] { ReadDirectory(FileSource(path)); }), "(no failure)") << cut;
+        EXPECT_NE(FailureOf([&] { ReadDirectory(MappedFile(path).Bytes()); }), "(no failure)")
+            << cut;
     }
 }
 
@@ -125,7 +145,7 @@ TEST(Container, CompressedEntryIsRefused) {
     ASSERT_NE(central, std::string::npos);
     bytes[central + 10] = 8; // deflate
     WriteFile(path, bytes);
-    EXPECT_EQ(FailureOf([&] { ReadDirectory(FileSource(path)); }),
+    EXPECT_EQ(FailureOf([&] { ReadDirectory(MappedFile(path).Bytes()); }),
               "De bron van het programma is beschadigd: 'STRING/101' is gecomprimeerd of "
               "versleuteld");
 }
@@ -144,12 +164,13 @@ TEST(Container, AppendedToAProgram) {
     EXPECT_EQ(st.st_mode & 07777, 0751u);
     const std::string bytes = ReadFile(program);
     EXPECT_EQ(bytes.substr(0, image.size()), image);
-    FileSource source(program);
+    MappedFile file(program);
+    const auto source = file.Bytes();
     Directory d = ReadDirectory(source);
     EXPECT_EQ(d.start, image.size());
     EXPECT_EQ(d.offsetShift, 0u) << "offsets count from the start of the program file";
     EXPECT_EQ(BareSize(source), image.size());
-    EXPECT_EQ(AsText(ReadEntry(source, d.entries.at("BLOB/P_1173"))), BlobBytes("P_1173", 5000));
+    EXPECT_EQ(AsText(EntryData(source, d.entries.at("BLOB/P_1173"))), BlobBytes("P_1173", 5000));
     if (HaveUnzip()) {
         EXPECT_EQ(std::system(("unzip -tq '" + program + "' >/dev/null 2>&1").c_str()), 0);
     }
@@ -161,9 +182,9 @@ TEST(Container, AppendingAgainReplacesThePayload) {
     const std::string image = BlobBytes("program", 999);
     WriteFile(program, image);
     AppendContainer(program, Container(dir));
-    const std::uint64_t once = FileSource(program).Size();
+    const std::uint64_t once = MappedFile(program).Bytes().size();
     AppendContainer(program, Container(dir));
-    EXPECT_EQ(FileSource(program).Size(), once);
+    EXPECT_EQ(MappedFile(program).Bytes().size(), once);
 
     const std::string other = (dir.Path() / "other.zip").string();
     {
@@ -172,7 +193,8 @@ TEST(Container, AppendingAgainReplacesThePayload) {
         w.Finish();
     }
     AppendContainer(program, other);
-    FileSource source(program);
+    MappedFile file(program);
+    const auto source = file.Bytes();
     Directory d = ReadDirectory(source);
     EXPECT_EQ(d.entries.size(), 1u);
     EXPECT_EQ(ReadFile(program).substr(0, image.size()), image);
@@ -183,11 +205,12 @@ TEST(Container, ArchiveAfterAPrefixWithUnadjustedOffsetsIsFound) {
     TempDir dir;
     const std::string path = (dir.Path() / "joined").string();
     WriteFile(path, std::string(777, 'p') + ReadFile(Container(dir)));
-    FileSource source(path);
+    MappedFile file(path);
+    const auto source = file.Bytes();
     Directory d = ReadDirectory(source);
     EXPECT_EQ(d.offsetShift, 777u);
     EXPECT_EQ(d.start, 777u);
-    EXPECT_EQ(AsText(ReadEntry(source, d.entries.at("STRING/101"))), "2");
+    EXPECT_EQ(AsText(EntryData(source, d.entries.at("STRING/101"))), "2");
 }
 
 TEST(Container, AppendFailureLeavesTheProgramAlone) {

@@ -5,45 +5,48 @@
 #include "sys/Failure.h"
 
 #include <utility>
-#include <vector>
 
 namespace kw {
 
 namespace {
 
-class StoredBlob final : public Blob {
-public:
-    explicit StoredBlob(std::vector<std::byte> bytes) : bytes_(std::move(bytes)) {}
-    std::span<const std::byte> Bytes() const override { return bytes_; }
-
-private:
-    std::vector<std::byte> bytes_;
-};
-
 struct Payload {
-    std::unique_ptr<payload::FileSource> source;
+    explicit Payload(const std::string& path)
+        : file(path), directory(payload::ReadDirectory(file.Bytes())) {}
+    payload::MappedFile file;
     payload::Directory directory;
 };
 
+// A blob's bytes where they lie in the mapped payload; the payload stays mapped while a blob
+// lives, and the blob's pages leave this process's memory with it.
+class StoredBlob final : public Blob {
+public:
+    StoredBlob(std::shared_ptr<const Payload> payload, std::span<const std::byte> bytes)
+        : payload_(std::move(payload)), bytes_(bytes) {}
+    ~StoredBlob() override { payload_->file.Release(bytes_); }
+    std::span<const std::byte> Bytes() const override { return bytes_; }
+
+private:
+    std::shared_ptr<const Payload> payload_;
+    std::span<const std::byte> bytes_;
+};
+
 std::string gPayloadFile; // empty: the program file
-std::unique_ptr<Payload> gPayload;
+std::shared_ptr<const Payload> gPayload;
 
 // Opens the payload on first use and keeps it open; a failed open is tried again next time.
-Payload& OpenPayload() {
-    if (!gPayload) {
-        auto source = std::make_unique<payload::FileSource>(gPayloadFile.empty() ? ProgramFilePath()
-                                                                                 : gPayloadFile);
-        payload::Directory directory = payload::ReadDirectory(*source);
-        gPayload = std::make_unique<Payload>(Payload{std::move(source), std::move(directory)});
-    }
-    return *gPayload;
+const std::shared_ptr<const Payload>& OpenPayload() {
+    if (!gPayload)
+        gPayload = std::make_shared<const Payload>(gPayloadFile.empty() ? ProgramFilePath()
+                                                                        : gPayloadFile);
+    return gPayload;
 }
 
 // The entry of that name, or nothing.
 const payload::Entry* FindEntry(const std::string& entryName) {
-    const Payload& p = OpenPayload();
-    auto it = p.directory.entries.find(payload::EntryKey(entryName));
-    return it == p.directory.entries.end() ? nullptr : &it->second;
+    const auto& entries = OpenPayload()->directory.entries;
+    auto it = entries.find(payload::EntryKey(entryName));
+    return it == entries.end() ? nullptr : &it->second;
 }
 
 const payload::Entry& FindBlob(const std::string& name, const std::string& type) {
@@ -59,13 +62,14 @@ std::string LoadResString(std::int32_t id) {
     const payload::Entry* entry = FindEntry(payload::StringEntryName(id));
     if (!entry)
         throw Failure("Bron met nummer " + std::to_string(id) + " niet gevonden");
-    const std::vector<std::byte> bytes = payload::ReadEntry(*gPayload->source, *entry);
+    const auto bytes = payload::EntryData(gPayload->file.Bytes(), *entry);
     return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 std::unique_ptr<Blob> LoadResData(const std::string& name, const std::string& type) {
     const payload::Entry& entry = FindBlob(name, type);
-    return std::make_unique<StoredBlob>(payload::ReadEntry(*gPayload->source, entry));
+    return std::make_unique<StoredBlob>(gPayload,
+                                        payload::EntryData(gPayload->file.Bytes(), entry));
 }
 
 std::int64_t ResourceSize(const std::string& name, const std::string& type) {

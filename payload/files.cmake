@@ -1,13 +1,22 @@
 # The payload's file half: the container and the access to it, measuring the payload and
 # writing its files; the demo media and the container that the program file carries.
 
+# CRC-32 with the processor's carry-less multiplication where there is one.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+  set(KW_CRC32 x86_64)
+else()
+  set(KW_CRC32 generic)
+endif()
+
 add_library(kw_resources STATIC
   Container.cpp
+  Crc32_${KW_CRC32}.cpp
   Resources.cpp
   ProgramFile_${KW_PLATFORM}.cpp
   Catalogue.cpp
 )
-target_link_libraries(kw_resources PUBLIC kw_sys)
+find_package(ZLIB REQUIRED)
+target_link_libraries(kw_resources PUBLIC kw_sys PRIVATE ZLIB::ZLIB)
 
 add_library(kw_payload_files STATIC
   Failures.cpp
@@ -61,7 +70,7 @@ endfunction()
 kw_add_test(payload_files_test
   SOURCES Container_test.cpp Resources_test.cpp PayloadSize_test.cpp FileInstallation_test.cpp
           PayloadTestSupport.cpp
-  LIBS kw_payload_files)
+  LIBS kw_payload_files ZLIB::ZLIB)
 target_compile_definitions(payload_files_test PRIVATE KW_DEMO_PAYLOAD="${KW_PAYLOAD_FILE}")
 add_dependencies(payload_files_test kw_payload_container)
 
