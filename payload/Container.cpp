@@ -140,12 +140,30 @@ MappedFile::~MappedFile() {
         ::munmap(const_cast<std::byte*>(data_), size_);
 }
 
-void MappedFile::Release(std::span<const std::byte> part) const {
+void MappedFile::Populate(std::span<const std::byte> part) const {
     static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     if (part.empty() || part.data() < data_ || part.data() + part.size() > data_ + size_)
         return;
     const auto from = reinterpret_cast<std::uintptr_t>(part.data()) & ~(page - 1);
     const auto to = reinterpret_cast<std::uintptr_t>(part.data() + part.size());
+    // One call instead of a fault for every few pages; an older kernel just faults them in.
+    ::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_READ);
+}
+
+void MappedFile::Release(std::span<const std::byte> part) const {
+    // The kernel maps the pages around a faulting one as well (64 kB by default), so the pages
+    // of a neighbouring entry come in with this one: those go too, in whole windows.
+    constexpr std::uintptr_t kWindow = 64 * 1024;
+    if (part.empty() || part.data() < data_ || part.data() + part.size() > data_ + size_)
+        return;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data_);
+    const auto end = begin + size_;
+    const auto from = std::max(reinterpret_cast<std::uintptr_t>(part.data()) & ~(kWindow - 1),
+                               begin); // the mapping starts on a page, at the least
+    const auto to =
+        std::min((reinterpret_cast<std::uintptr_t>(part.data() + part.size()) + kWindow - 1) &
+                     ~(kWindow - 1),
+                 end);
     ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
 }
 

@@ -31,6 +31,8 @@ public:
     MappedFile& operator=(const MappedFile&) = delete;
 
     std::span<const std::byte> Bytes() const { return {data_, size_}; }
+    /// Maps the pages that hold `part` (a part of Bytes()) in one go, ahead of reading them.
+    void Populate(std::span<const std::byte> part) const;
     /// Drops the pages that hold `part` (a part of Bytes()) from this process's memory.
     void Release(std::span<const std::byte> part) const;
 

@@ -5,7 +5,9 @@
 #include "payload/ProgramFile.h"
 #include "payload/Resources.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace kw {
 namespace {
@@ -36,6 +38,37 @@ TEST(EmbeddedPayload, TheProgramFileCarriesTheWholePayload) {
                                   blob->Bytes().size()));
         }
     UsePayloadFile("");
+}
+
+// The resident memory of this process in kB.
+long ResidentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+long PeakKb() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST(EmbeddedPayload, HoldsNoMoreThanAboutOneBlobInMemory) {
+    test::LogCapture log;
+    test::RecordingMessageSink boxes;
+    UsePayloadFile("");
+    ASSERT_EQ(LoadResString(kCountId), "308"); // the payload is mapped; nothing read yet
+    test::TestInstallation inst;
+    const long before = ResidentKb();
+    ASSERT_GT(before, 0);
+    ASSERT_TRUE(SaveResources(inst.Folder(), nullptr));
+    // 135 MB went through; what stays or stayed resident is the largest blob (1 MB) and the
+    // pages around it, not the payload.
+    EXPECT_LT(ResidentKb() - before, 4 * 1024);
+    EXPECT_LT(PeakKb() - before, 2 * 1031 + 4 * 1024);
 }
 
 TEST(EmbeddedPayload, UnzipSeesTheProgramFileAsAnArchive) {

@@ -4,6 +4,7 @@
 #include "payload/ProgramFile.h"
 #include "sys/Failure.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kw {
@@ -68,6 +69,11 @@ std::string LoadResString(std::int32_t id) {
 
 std::unique_ptr<Blob> LoadResData(const std::string& name, const std::string& type) {
     const payload::Entry& entry = FindBlob(name, type);
+    const auto file = gPayload->file.Bytes();
+    if (entry.header < file.size())
+        gPayload->file.Populate(file.subspan(
+            entry.header, std::min<std::uint64_t>(file.size() - entry.header,
+                                                  entry.size + entry.name.size() + 64)));
     return std::make_unique<StoredBlob>(gPayload,
                                         payload::EntryData(gPayload->file.Bytes(), entry));
 }
