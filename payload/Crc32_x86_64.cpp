@@ -3,10 +3,9 @@
 // Every blob is checked on every run, so this is where a run spends its time next to copying;
 // zlib takes what is left over, and all of it on a processor without the instruction.
 #include "payload/Container.h"
+#include "payload/ZlibCrc32.h"
 
-#include <algorithm>
 #include <immintrin.h>
-#include <zlib.h>
 
 namespace kw::payload {
 
@@ -18,16 +17,6 @@ alignas(16) const std::uint64_t kFold4[2] = {0x0154442bd4, 0x01c6e41596};
 alignas(16) const std::uint64_t kFold1[2] = {0x01751997d0, 0x00ccaa009e};
 alignas(16) const std::uint64_t kFold64[2] = {0x0163cd6124, 0};
 alignas(16) const std::uint64_t kBarrett[2] = {0x01db710641, 0x01f7011641};
-
-std::uint32_t ZlibCrc(const std::byte* data, std::size_t size, std::uint32_t crc) {
-    for (std::size_t done = 0; done < size;) {
-        const auto n = static_cast<uInt>(std::min<std::size_t>(size - done, 1u << 30));
-        crc =
-            static_cast<std::uint32_t>(crc32(crc, reinterpret_cast<const Bytef*>(data + done), n));
-        done += n;
-    }
-    return crc;
-}
 
 __m128i Load(const std::byte* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -81,9 +70,9 @@ bool HaveClmul() {
 std::uint32_t Crc32(std::span<const std::byte> bytes, std::uint32_t crc) {
     const std::size_t folded = bytes.size() & ~std::size_t{15};
     if (folded < 64 || !HaveClmul())
-        return ZlibCrc(bytes.data(), bytes.size(), crc);
+        return ZlibCrc32(bytes, crc);
     crc = ~Folded(bytes.data(), folded, ~crc);
-    return ZlibCrc(bytes.data() + folded, bytes.size() - folded, crc);
+    return ZlibCrc32(bytes.subspan(folded), crc);
 }
 
 } // namespace kw::payload

@@ -11,6 +11,7 @@ endif()
 add_library(kw_resources STATIC
   Container.cpp
   Crc32_${KW_CRC32}.cpp
+  ZlibCrc32.cpp
   Resources.cpp
   ProgramFile_${KW_PLATFORM}.cpp
   Catalogue.cpp

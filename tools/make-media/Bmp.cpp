@@ -1,4 +1,5 @@
 #include "tools/make-media/Bmp.h"
+#include "tools/make-media/LittleEndian.h"
 
 #include "tools/make-media/Wmf.h"
 
@@ -9,11 +10,6 @@
 namespace kw::tools {
 
 namespace {
-
-void Put(std::string& out, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out += static_cast<char>(v >> (8 * i));
-}
 
 QColor Colour(Rgb c) {
     return QColor(c.r, c.g, c.b);
@@ -63,20 +59,20 @@ std::string MakeBmp(const std::string& name, const std::string& number, int cate
     out.reserve(static_cast<std::size_t>(BmpSize(height)));
     const std::uint32_t pixels = kThumbWidth * height * 4;
     out += "BM";
-    Put(out, static_cast<std::uint32_t>(BmpSize(height)), 4);
-    Put(out, 0, 4);       // reserved
-    Put(out, 14 + 40, 4); // where the pixels begin
-    Put(out, 40, 4);      // BITMAPINFOHEADER
-    Put(out, kThumbWidth, 4);
-    Put(out, static_cast<std::uint32_t>(height), 4); // positive: the bottom row first
-    Put(out, 1, 2);                                  // planes
-    Put(out, 32, 2);                                 // bits per pixel
-    Put(out, 0, 4);                                  // BI_RGB, uncompressed
-    Put(out, pixels, 4);
-    Put(out, 2835, 4); // 72 pixels to the inch, both ways
-    Put(out, 2835, 4);
-    Put(out, 0, 4); // no palette
-    Put(out, 0, 4);
+    PutLittleEndian(out, static_cast<std::uint32_t>(BmpSize(height)), 4);
+    PutLittleEndian(out, 0, 4);       // reserved
+    PutLittleEndian(out, 14 + 40, 4); // where the pixels begin
+    PutLittleEndian(out, 40, 4);      // BITMAPINFOHEADER
+    PutLittleEndian(out, kThumbWidth, 4);
+    PutLittleEndian(out, static_cast<std::uint32_t>(height), 4); // positive: the bottom row first
+    PutLittleEndian(out, 1, 2);                                  // planes
+    PutLittleEndian(out, 32, 2);                                 // bits per pixel
+    PutLittleEndian(out, 0, 4);                                  // BI_RGB, uncompressed
+    PutLittleEndian(out, pixels, 4);
+    PutLittleEndian(out, 2835, 4); // 72 pixels to the inch, both ways
+    PutLittleEndian(out, 2835, 4);
+    PutLittleEndian(out, 0, 4); // no palette
+    PutLittleEndian(out, 0, 4);
     for (int y = height - 1; y >= 0; --y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         for (int x = 0; x < kThumbWidth; ++x) {

@@ -1,4 +1,5 @@
 #include "tools/make-media/Wav.h"
+#include "tools/make-media/LittleEndian.h"
 
 #include "tools/make-media/Speech.h"
 
@@ -12,11 +13,6 @@ namespace {
 constexpr std::size_t kLeadIn = kSampleRate / 20; // 50 ms
 constexpr std::size_t kTail = kSampleRate / 10;   // 100 ms
 constexpr std::size_t kFade = kSampleRate / 50;   // 20 ms
-
-void Put(std::string& out, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out += static_cast<char>(v >> (8 * i));
-}
 
 } // namespace
 
@@ -44,19 +40,19 @@ std::string MakeWav(const std::vector<std::int16_t>& samples, std::int64_t size)
     out.reserve(static_cast<std::size_t>(size));
     const auto dataBytes = static_cast<std::uint32_t>(room * 2);
     out += "RIFF";
-    Put(out, 36 + dataBytes, 4);
+    PutLittleEndian(out, 36 + dataBytes, 4);
     out += "WAVEfmt ";
-    Put(out, 16, 4);
-    Put(out, 1, 2); // PCM
-    Put(out, 1, 2); // channels
-    Put(out, kSampleRate, 4);
-    Put(out, kSampleRate * 2, 4); // bytes per second
-    Put(out, 2, 2);               // bytes per frame
-    Put(out, 16, 2);              // bits per sample
+    PutLittleEndian(out, 16, 4);
+    PutLittleEndian(out, 1, 2); // PCM
+    PutLittleEndian(out, 1, 2); // channels
+    PutLittleEndian(out, kSampleRate, 4);
+    PutLittleEndian(out, kSampleRate * 2, 4); // bytes per second
+    PutLittleEndian(out, 2, 2);               // bytes per frame
+    PutLittleEndian(out, 16, 2);              // bits per sample
     out += "data";
-    Put(out, dataBytes, 4);
+    PutLittleEndian(out, dataBytes, 4);
     for (std::int16_t s : data)
-        Put(out, static_cast<std::uint16_t>(s), 2);
+        PutLittleEndian(out, static_cast<std::uint16_t>(s), 2);
     return out;
 }
 
