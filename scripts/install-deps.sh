@@ -6,9 +6,9 @@ apt-get update -q
 apt-get install -y -q --no-install-recommends \
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format \
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev libxkbcommon-dev \
-  libzip-dev zip unzip zlib1g-dev \
+  libzip-dev zip unzip zipcmp zlib1g-dev \
   libsqlite3-dev sqlite3 unixodbc unixodbc-dev odbcinst libsqliteodbc \
   libgtest-dev libgmock-dev libbenchmark-dev \
-  espeak-ng sox libsox-fmt-all file imagemagick \
+  espeak-ng libespeak-ng-dev sox libsox-fmt-all file imagemagick libwmf-bin \
   xvfb xauth xdotool x11-utils fonts-wine fonts-dejavu-core \
   time ca-certificates

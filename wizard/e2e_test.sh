@@ -1,27 +1,31 @@
 #!/bin/bash
-# End to end: the real program, started without arguments under a private X server, finds a
+# End to end: the real program, started without arguments under a private Xvfb, finds a
 # fresh test installation through a Wine-like prefix and is clicked through its four steps.
 # Afterwards the installation holds the 1,232 files and 308 new pictograms, and the log tells
-# the same story. A screenshot of each step is left in <build>/e2e/.
+# the same story. A screenshot of each step and the log are left in <build>/e2e/.
 #   e2e_test.sh <build folder>
-# Exits 77 (skipped) when xvfb-run, xdotool or ImageMagick's import is missing.
+# Exits 77 (skipped) when Xvfb, xdotool, ImageMagick's import or sqlite3 is missing.
 set -euo pipefail
 
 build=$(cd "$1" && pwd)
-if [[ -z "${KW_E2E_DISPLAY_READY:-}" ]]; then
-    for tool in xvfb-run xdotool import sqlite3; do
-        if ! command -v "$tool" >/dev/null; then
-            echo "SKIP: $tool is not installed"
-            exit 77
-        fi
-    done
-    KW_E2E_DISPLAY_READY=1 exec xvfb-run -a -s "-screen 0 800x360x24 -nolisten tcp" "$0" "$@"
-fi
+for tool in Xvfb xdotool import sqlite3; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIP: $tool is not installed"
+        exit 77
+    fi
+done
 
 work=$(mktemp -d)
+shots="$build/e2e"
+mkdir -p "$work/run" "$shots"
 pid=
+xvfb=
 cleanup() {
-    [[ -n "$pid" ]] && kill "$pid" 2>/dev/null
+    [[ -z "$pid" ]] || kill "$pid" 2>/dev/null || true
+    if [[ -n "$xvfb" ]]; then
+        kill "$xvfb" 2>/dev/null || true
+        wait "$xvfb" 2>/dev/null || true
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -33,11 +37,18 @@ fail() {
     exit 1
 }
 
+# A private X server. It picks a free display number itself and tells it once it listens.
+# Without -noreset it would reset whenever its last client leaves, turning away a client that
+# connects in that moment.
+mkfifo "$work/display"
+Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 800x360x24 3>"$work/display" 2>/dev/null &
+xvfb=$!
+read -r -t 30 number <"$work/display" || fail "Xvfb did not come up"
+export DISPLAY=":$number"
+
 export WINEPREFIX="$work/prefix"
 folder="$WINEPREFIX/drive_c/Program Files/Merodaan"
 "$build/make-test-installation" "$folder" >/dev/null
-shots="$build/e2e"
-mkdir -p "$work/run" "$shots"
 cd "$work/run"
 
 # The window's layout is in twips; a fixed 96 dpi puts Next where the clicks expect it.

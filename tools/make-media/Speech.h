@@ -15,7 +15,7 @@ enum class Voice { Man, Woman };
 /// The name spoken, as 16-bit mono samples at kSampleRate, without silence before or after.
 std::vector<std::int16_t> Speak(const std::string& utf8, Voice voice);
 
-/// What speaks: "espeak-ng <version>" or "tones".
+/// What speaks: "espeak-ng <version>".
 std::string SpeechEngine();
 
 /// Samples at `from` Hz to samples at `to` Hz, by straight lines between neighbours.

@@ -114,12 +114,15 @@ std::unique_ptr<XvfbServer> XvfbServer::Start(std::string& why) {
         return nullptr;
     }
     // Xvfb picks a free display number itself and writes it to descriptor 3 once it listens.
+    // Without -noreset it resets whenever its last client leaves, and a client that connects
+    // in that moment is turned away.
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
     ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     const pid_t pid = Spawn(
-        {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "1024x768x24"}, &actions);
+        {"Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen", "0", "1024x768x24"},
+        &actions);
     ::posix_spawn_file_actions_destroy(&actions);
     ::close(ready[1]);
     std::string number;
