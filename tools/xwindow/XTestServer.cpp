@@ -135,10 +135,9 @@ std::unique_ptr<XvfbServer> XvfbServer::Start(std::string& why) {
     }
     const char* old = std::getenv("DISPLAY");
     std::optional<std::string> oldDisplay = old ? std::optional<std::string>(old) : std::nullopt;
-    std::string display = ":" + *TakeLine(number);
+    const std::string display = ":" + *TakeLine(number);
     ::setenv("DISPLAY", display.c_str(), 1);
-    return std::unique_ptr<XvfbServer>(
-        new XvfbServer(pid, std::move(display), std::move(oldDisplay)));
+    return std::unique_ptr<XvfbServer>(new XvfbServer(pid, std::move(oldDisplay)));
 }
 
 XvfbServer::~XvfbServer() {

@@ -35,13 +35,11 @@ public:
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
     ~XvfbServer();
-    const std::string& Display() const { return display_; }
 
 private:
-    XvfbServer(pid_t pid, std::string display, std::optional<std::string> oldDisplay)
-        : pid_(pid), display_(std::move(display)), oldDisplay_(std::move(oldDisplay)) {}
+    XvfbServer(pid_t pid, std::optional<std::string> oldDisplay)
+        : pid_(pid), oldDisplay_(std::move(oldDisplay)) {}
     pid_t pid_;
-    std::string display_;
     std::optional<std::string> oldDisplay_;
 };
 
