@@ -57,20 +57,6 @@ bool SameName(const std::string& a, const std::string& b) {
 
 } // namespace
 
-void LogRecordSafely(const std::string& line) {
-    try {
-        gLog->printf(line);
-    } catch (const LogFormatError&) {
-        std::string literal;
-        for (char c : line) {
-            if (c == '%' || c == '\\')
-                literal += c;
-            literal += c;
-        }
-        gLog->printf(literal);
-    }
-}
-
 FieldValue Recordset::Field(const std::string& name) const {
     if (!open_)
         throw Failure("De resultatenset is gesloten");

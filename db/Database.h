@@ -40,11 +40,6 @@ std::int32_t FieldToInt32(const FieldValue& value);
 /// A value as text: numbers in decimal. Raises Failure for NULL.
 std::string FieldToText(const FieldValue& value);
 
-/// Writes one record to gLog with line as printf's format. When the line trips printf's
-/// conversion rules (a "%s" inside a statement or a name), it is written again with its percent
-/// signs and backslashes taken literally, so that a failure path never raises.
-void LogRecordSafely(const std::string& line);
-
 /// Opens the database file at path, closing any open connection first. On failure shows the
 /// message box, logs "Connect() : " + the description and stays disconnected.
 void Connect(const std::string& path);

@@ -219,4 +219,18 @@ void Log::Write(const std::string& bytes) {
     }
 }
 
+void LogRecordSafely(const std::string& line) {
+    try {
+        gLog->printf(line);
+    } catch (const LogFormatError&) {
+        std::string literal;
+        for (char c : line) {
+            if (c == '%' || c == '\\')
+                literal += c;
+            literal += c;
+        }
+        gLog->printf(literal);
+    }
+}
+
 } // namespace kw

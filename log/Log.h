@@ -77,4 +77,10 @@ private:
 /// The run's one log. Main creates it and names its file; its release writes the end record.
 extern std::unique_ptr<Log> gLog;
 
+/// Writes one record to gLog with line as printf's format, as the failure handlers log their
+/// descriptions, paths and statements. When the line asks for values that it doesn't have (a
+/// "%d" inside a folder name or a statement), it is written again with its percent signs and
+/// backslashes taken literally, so that a failure path never raises.
+void LogRecordSafely(const std::string& line);
+
 } // namespace kw

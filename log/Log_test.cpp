@@ -184,5 +184,16 @@ TEST_F(LogTest, FullFilesystemGivesOneMessage) {
     EXPECT_EQ(boxes.boxes[0].text, "Writing to log failed.");
 }
 
+TEST(LogRecordSafely, WritesALineThatAsksForValuesLiterally) {
+    RecordingMessageSink boxes;
+    test::LogCapture capture;
+    LogRecordSafely("kept \\tab");
+    LogRecordSafely("SQL = 'SELECT 100%d \\x'");
+    EXPECT_EQ(capture.Records(),
+              (std::vector<std::string>{"2026-03-04\nLogging started.", "kept \tab",
+                                        "SQL = 'SELECT 100%d \\x'"}));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 } // namespace
 } // namespace kw

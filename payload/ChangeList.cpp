@@ -1,4 +1,5 @@
 #include "db/Database.h"
+#include "log/Log.h"
 #include "payload/Catalogue.h"
 #include "payload/Failures.h"
 #include "payload/FancyStuff.h"

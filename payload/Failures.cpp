@@ -17,7 +17,7 @@ std::string CurrentDescription() {
 
 void ShowAndLog(const char* operation, const std::string& description) {
     MsgBox(description, kProgramTitle, MsgIcon::None);
-    gLog->printf(std::string(operation) + "() : " + description);
+    LogRecordSafely(std::string(operation) + "() : " + description);
 }
 
 } // namespace kw

@@ -82,14 +82,9 @@ bool SaveResources(const std::string& folder, StatusLabel* label) {
         return true;
     } catch (...) {
         const std::string description = CurrentDescription();
-        try {
-            if (label)
-                label->SetCaption(description);
-            gLog->printf("SaveResources() : " + description);
-        } catch (const LogFormatError&) {
-            // A description with a percent conversion in it can't be logged; the result says
-            // enough, and the caller must not be brought down by its own log.
-        }
+        if (label)
+            label->SetCaption(description);
+        LogRecordSafely("SaveResources() : " + description);
         return false;
     }
 }

@@ -415,10 +415,15 @@ TEST(SaveResources, APercentInTheFolderDoesNotBringTheCallerDown) {
     RecordingLabel label;
     ScopedPayload payload(SmallPayload(1));
     test::TempDir dir;
-    // The failure's description holds "%d", which the log can't fill.
+    // The failure's description holds "%d", which the log can't fill: it is logged literally
+    // and the run ends as for any other file that can't be made.
+    const std::string path = dir.Folder() + "100%d/pictogrammen/i1173.wmf";
     EXPECT_FALSE(SaveResources(dir.Folder() + "100%d/", &label));
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(label.Caption(), "Log::printf(): subscript out of range");
+    EXPECT_EQ(boxes.boxes[0].text, "Fout tijdens het maken van bestand '" + path + "'");
+    EXPECT_EQ(label.Caption(), "Bestand 1 van 1");
+    EXPECT_EQ(log.Records().back(),
+              "SaveResourceToFile() : Fout tijdens het maken van bestand '" + path + "'");
 }
 
 } // namespace
