@@ -17,8 +17,10 @@ public:
 } // namespace
 
 Clock& SystemClock() {
-    static PosixClock clock;
-    return clock;
+    // Never destroyed: the log's end record may be written while the program's statics are
+    // being destroyed (an exit() from inside the toolkit), and it needs these.
+    static PosixClock* clock = new PosixClock;
+    return *clock;
 }
 
 } // namespace kw

@@ -54,8 +54,10 @@ public:
 } // namespace
 
 FileApi& SystemFiles() {
-    static PosixFiles files;
-    return files;
+    // Never destroyed: the log's end record may be written while the program's statics are
+    // being destroyed (an exit() from inside the toolkit), and it needs these.
+    static PosixFiles* files = new PosixFiles;
+    return *files;
 }
 
 } // namespace kw

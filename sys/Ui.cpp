@@ -5,16 +5,23 @@
 namespace kw {
 
 namespace {
-StderrMessageSink gStderrSink;
-MessageSink* gSink = &gStderrSink;
+
+// Never destroyed, like the log that may still need it while statics are being destroyed.
+MessageSink& StderrSink() {
+    static MessageSink* sink = new StderrMessageSink;
+    return *sink;
+}
+
+MessageSink* gSink = nullptr;
+
 } // namespace
 
 void MsgBox(const std::string& text, const std::string& title, MsgIcon icon) {
-    gSink->Show(text, title, icon);
+    (gSink ? *gSink : StderrSink()).Show(text, title, icon);
 }
 
 void SetMessageSink(MessageSink* sink) {
-    gSink = sink ? sink : &gStderrSink;
+    gSink = sink;
 }
 
 void StderrMessageSink::Show(const std::string& text, const std::string& title, MsgIcon) {
