@@ -7,17 +7,8 @@ kwastor=$1
 make_installation=$2
 work=$(mktemp -d)
 trap 'umount "$work/ro" 2>/dev/null; rm -rf "$work"' EXIT
-failures=0
-passes=0
-
-check() { # check <name> <expected> <actual>
-  if [ "$2" == "$3" ]; then
-    passes=$((passes + 1))
-  else
-    failures=$((failures + 1))
-    printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
-  fi
-}
+# shellcheck source=/dev/null
+source "$(dirname "$0")/../scripts/checks.sh"
 
 run() { # run <folder> <args...>: sets status, err
   local dir=$1
@@ -76,5 +67,4 @@ check "database mode: status" 0 "$status"
 check "database mode: silent" "" "$err"
 check "log ends with the end record" 1 "$(tail -n 1 "$work/cwd/Kwastor.log" | grep -c ' - Logging ended.')"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_done

@@ -7,17 +7,8 @@ media=$1
 catalogue=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-passes=0
-
-check() { # check <name> <expected> <actual>
-  if [ "$2" == "$3" ]; then
-    passes=$((passes + 1))
-  else
-    failures=$((failures + 1))
-    printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
-  fi
-}
+# shellcheck source=/dev/null
+source "$(dirname "$0")/../../scripts/checks.sh"
 
 numbers=$(grep -v '^#' "$catalogue" | cut -f1)
 count=$(wc -l <<<"$numbers")
@@ -81,5 +72,4 @@ check "all bytes and clusters" "135752282 138194944" \
   "$(cat "$work/wmf" "$work/wav" "$work/bmp" | xargs stat -c %s |
      awk '{b += $1; c += int(($1 + 4095) / 4096)} END {print b, c * 4096}')"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_done
