@@ -317,6 +317,13 @@ void frmMain::RunStep2() {
 
     const std::int32_t available = AvailableDiskSpace(InstallFolder);
     const std::int32_t needed = NeededDiskSpace();
+    // A payload that can't be measured (its failure value is -1) is damaged: letting it pass
+    // the comparison would report success and fail halfway through writing the files.
+    if (needed < 0) {
+        SetCaption(lblMsg[1], "Ernstige interne fout. De update kan niet doorgaan.");
+        gLog->printf("Fout in stap 2: NeededDiskSpace() (%d).\\n", needed);
+        return;
+    }
     if (available >= needed) {
         SetCaption(lblMsg[1], "In orde.");
         gLog->printf("Stap 2 met succes doorlopen.\\n");

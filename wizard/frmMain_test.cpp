@@ -336,6 +336,20 @@ TEST_F(WizardTest, StepTwoNeedsRoomOnTheDisk) {
     EXPECT_EQ(log_.Records().back(), "Fout in stap 2: te weinig schijfruimte.\n");
 }
 
+TEST_F(WizardTest, StepTwoStopsWhenThePayloadCannotBeMeasured) {
+    InstallDefault();
+    test::PayloadSpec spec = test::SmallPayload(4);
+    spec.RemoveBlob("V_1175");
+    test::ScopedPayload payload(spec);
+    frmMain w;
+    Next(w);
+    EXPECT_EQ(Text(w, "lblMsg0"), "In orde.");
+    EXPECT_EQ(Text(w, "lblMsg1"), "Ernstige interne fout. De update kan niet doorgaan.");
+    EXPECT_FALSE(NextEnabled(w));
+    ASSERT_EQ(boxes_.boxes.size(), 1u) << "the measuring failure itself is shown once";
+    EXPECT_EQ(log_.Records().back(), "Fout in stap 2: NeededDiskSpace() (-1).\n");
+}
+
 TEST_F(WizardTest, StepTwoRefusesARunningVondelux) {
     std::string why;
     std::unique_ptr<test::XvfbServer> server = test::XvfbServer::Start(why);
