@@ -26,7 +26,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 # The statement sequence of one update, recorded on a scratch installation; the replay must
 # leave the same rows as the program itself.
 "$make_installation" "$work/scratch" >/dev/null
-"$build/record-update-sql" "$kwastor" "$work/scratch/picbase.pbd" >"$work/statements.sql"
+(cd "$work/cwd" && "$build/record-update-sql" "$kwastor" "$work/scratch/picbase.pbd") >"$work/statements.sql"
 statements=$(wc -l <"$work/statements.sql")
 
 # A reference installation whose media folders the end-to-end baseline copies.

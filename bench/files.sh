@@ -58,7 +58,7 @@ install_us=$(median <"$work/kwastor")
 cp_us=$(median <"$work/cp")
 
 empty_installation "$work/m"
-/usr/bin/time -v -o "$work/time" "$kwastor" bestanden "$work/m" 2>/dev/null
+(cd "$work/cwd" && /usr/bin/time -v -o "$work/time" "$kwastor" bestanden "$work/m" 2>/dev/null)
 peak_kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time")
 largest=$(find "$media" -type f -printf '%s\n' | sort -n | tail -1)
 limit_kb=$(((2 * largest + 20 * 1024 * 1024) / 1024))
