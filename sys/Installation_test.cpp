@@ -8,23 +8,9 @@
 namespace kw {
 namespace {
 
+using test::ScopedEnv;
 using test::TempDir;
 namespace fs = std::filesystem;
-
-/// Sets an environment variable for the life of the object (nullptr unsets it).
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 /// A Wine-like prefix in a temporary folder, for the user "tester".
 class WinePrefixTest : public ::testing::Test {

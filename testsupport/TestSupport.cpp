@@ -38,6 +38,16 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
         throw std::runtime_error("cannot write " + path.string());
 }
 
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name))
+        old_ = old;
+    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+    old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_);
+}
+
 LogCapture::LogCapture() : path_(dir_.Path() / "Kwastor.log") {
     saved_ = std::move(gLog);
     gLog = std::make_unique<Log>(clock_);

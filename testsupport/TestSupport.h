@@ -95,6 +95,20 @@ private:
     std::unique_ptr<Log> saved_;
 };
 
+/// Sets an environment variable for the life of the object (nullptr unsets it).
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);
+    ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
 /// Puts other file operations in place for the life of the object.
 class ScopedFiles {
 public:

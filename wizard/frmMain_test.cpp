@@ -23,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::LogCapture;
+using test::ScopedEnv;
 using test::TempDir;
 
 /// One application for the whole run, made before the first test and ended after the last
@@ -43,20 +44,6 @@ private:
     std::unique_ptr<QApplication> app_;
 };
 const auto* const gQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 /// A complete installation in folder; returns the folder as the wizard shows it.
 std::string MakeInstallation(const fs::path& folder) {
