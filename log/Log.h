@@ -1,5 +1,6 @@
 // The action log: one time-stamped record per printf call, in the ANSI code page, CR LF line
 // ends. The file is opened by the first record, which first moves an older log to "<name>.bak".
+// The log is locked for the writer's lifetime, so that a second run never takes over a live log.
 #pragma once
 
 #include "sys/Clock.h"
@@ -63,6 +64,7 @@ private:
 
     bool init();
     void OpenLog();
+    bool RotateAndCreate();
     void Write(const std::string& bytes);
     FileApi& FileOps() { return files_ ? *files_ : Files(); }
 
