@@ -7,6 +7,8 @@
 #include "sys/Ui.h"
 #include "wizard/Wizard.h"
 
+#include <filesystem>
+
 namespace kw {
 
 int HandleCommandLine(const std::string& commandLine) {
@@ -52,6 +54,11 @@ int Main(int argc, char** argv) {
     // On POSIX a command line exists as soon as an argument was given, even an empty one.
     const int status =
         argc > 1 ? HandleCommandLine(Trim(CommandTail(argc, argv))) : RunWizard(argc, argv);
+    // A script's user learns where the reason for a failed mode is written.
+    if (argc > 1 && status == kExitFailed && gLog->Opened())
+        MsgBox("Zie het logbestand '" + std::filesystem::absolute(gLog->Filename()).string() +
+                   "' voor de reden.",
+               kProgramTitle);
     gLog.reset(); // writes "Logging ended."
     return status;
 }

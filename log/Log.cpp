@@ -212,6 +212,7 @@ bool Log::RotateAndCreate() {
         return false;
     file_ = file;
     state_ = State::Open;
+    opened_ = true;
     return true;
 }
 

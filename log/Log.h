@@ -44,6 +44,8 @@ public:
 
     void SetFilename(const std::string& sFilename) { filename_ = sFilename; }
     const std::string& Filename() const { return filename_; }
+    /// Whether the file was created (it holds this run's records, as far as they were written).
+    bool Opened() const { return opened_; }
 
     /// Appends one record. Failures of the log itself show one message box and close the log for
     /// the rest of the run; they never reach the caller. Raises LogFormatError (see above).
@@ -74,6 +76,7 @@ private:
     State state_ = State::New;
     FileHandle file_ = kInvalidFile;
     bool started_ = false;
+    bool opened_ = false;
 };
 
 /// The run's one log. Main creates it and names its file; its release writes the end record.
