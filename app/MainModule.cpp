@@ -3,7 +3,7 @@
 #include "app/CommandLine.h"
 #include "db/Database.h"
 #include "log/Log.h"
-#include "payload/FancyStuff.h"
+#include "payload/PayloadOperations.h"
 #include "sys/Ui.h"
 #include "wizard/Wizard.h"
 

@@ -1,6 +1,6 @@
 #include "payload/Container.h"
 
-#include "payload/PayloadTestSupport.h"
+#include "testsupport/payload/PayloadTestSupport.h"
 #include "sys/Failure.h"
 
 #include <gtest/gtest.h>

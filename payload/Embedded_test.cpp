@@ -1,7 +1,7 @@
 // The payload as the program finds it: at the end of its own file.
 #include "payload/Catalogue.h"
-#include "payload/FancyStuff.h"
-#include "payload/PayloadTestSupport.h"
+#include "payload/PayloadOperations.h"
+#include "testsupport/payload/PayloadTestSupport.h"
 #include "payload/ProgramFile.h"
 #include "payload/Resources.h"
 

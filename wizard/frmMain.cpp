@@ -2,8 +2,8 @@
 
 #include "db/Database.h"
 #include "log/Log.h"
-#include "payload/FancyStuff.h"
-#include "sys/DiskSpace.h"
+#include "payload/PayloadOperations.h"
+#include "app/Update.h"
 #include "sys/FolderDialog.h"
 #include "sys/Installation.h"
 #include "sys/RunningProgram.h"
