@@ -54,7 +54,7 @@ std::vector<std::string> LogCapture::Records() const {
             end = text.size();
         std::string line = text.substr(pos, end - pos);
         if (line.rfind("           ", 0) == 0 && !records.empty())
-            records.back() += "\n" + line.substr(11);
+            records.back().append("\n").append(line, 11); // not "\n" + ...: g++ 12 -Wrestrict
         else
             records.push_back(line.size() >= 11 ? line.substr(11) : line);
         pos = end + 2;
