@@ -49,9 +49,8 @@ bool RunDatabaseMode(const std::string& folder) {
 int Main(int argc, char** argv) {
     gLog = std::make_unique<Log>();
     gLog->SetFilename("Kwastor.log");
-    // On POSIX a command line exists as soon as an argument was given, even an empty one.
-    const int status =
-        argc > 1 ? HandleCommandLine(Trim(CommandTail(argc, argv))) : RunWizard(argc, argv);
+    const std::optional<std::string> tail = CommandTail(argc, argv);
+    const int status = tail ? HandleCommandLine(Trim(*tail)) : RunWizard(argc, argv);
     gLog.reset(); // writes "Logging ended."
     return status;
 }

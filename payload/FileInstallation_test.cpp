@@ -1,8 +1,8 @@
 #include "payload/PayloadOperations.h"
 
 #include "payload/Catalogue.h"
-#include "testsupport/payload/PayloadTestSupport.h"
 #include "payload/Resources.h"
+#include "testsupport/payload/PayloadTestSupport.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "payload/PayloadOperations.h"
 
 #include "payload/Catalogue.h"
-#include "testsupport/payload/PayloadTestSupport.h"
 #include "sys/Failure.h"
+#include "testsupport/payload/PayloadTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,17 +1,17 @@
 #include "wizard/frmMain.h"
 
+#include "app/Update.h"
 #include "db/Database.h"
 #include "log/Log.h"
 #include "payload/PayloadOperations.h"
-#include "app/Update.h"
 #include "sys/FolderDialog.h"
 #include "sys/Installation.h"
 #include "sys/RunningProgram.h"
+#include "wizard/WindowFont.h"
 #include "wizard/WindowIcon.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -24,27 +24,6 @@ namespace kw {
 namespace {
 
 const char* const kNotFound = "Vondelux is niet gevonden; kies 'Wijzigen...'";
-
-/// Tahoma where it is installed, else the system's own sans-serif.
-QString WindowFontFamily() {
-    const QString tahoma = QStringLiteral("Tahoma");
-    if (!QFontDatabase::hasFamily(tahoma)) {
-        // Debian's fonts-wine keeps Tahoma outside the folders that fontconfig reads.
-        for (const char* file :
-             {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
-            QFontDatabase::addApplicationFont(QString::fromLatin1(file));
-    }
-    return QFontDatabase::hasFamily(tahoma)
-               ? tahoma
-               : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-}
-
-QFont WindowFont(QFont::Weight weight) {
-    QFont font(WindowFontFamily());
-    font.setPointSizeF(8.25);
-    font.setWeight(weight);
-    return font;
-}
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);

@@ -3,11 +3,11 @@
 #include "wizard/frmMain.h"
 
 #include "db/Database.h"
+#include "sys/FolderDialog.h"
 #include "testsupport/db/DatabaseTestSupport.h"
 #include "testsupport/payload/PayloadTestSupport.h"
-#include "sys/FolderDialog.h"
-#include "tools/make-test-installation/TestInstallation.h"
 #include "testsupport/xwindow/XTestServer.h"
+#include "tools/make-test-installation/TestInstallation.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "testsupport/payload/PayloadTestSupport.h"
 
 #include "payload/Catalogue.h"
-#include "payload/Container.h"
 #include "payload/Resources.h"
 #include "sys/Failure.h"
+#include "tools/pack-payload/ContainerWriter.h"
 
 #include <algorithm>
 #include <stdexcept>
