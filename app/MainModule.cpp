@@ -1,7 +1,7 @@
 #include "app/MainModule.h"
 
 #include "app/CommandLine.h"
-#include "db/Database.h"
+#include "app/Update.h"
 #include "log/Log.h"
 #include "payload/PayloadOperations.h"
 #include "sys/Ui.h"
@@ -33,14 +33,14 @@ bool RunFilesMode(const std::string& folder) {
 }
 
 bool RunDatabaseMode(const std::string& folder) {
-    const std::string path = folder + "picbase.pbd";
-    Connect(path);
-    if (!IsConnected()) {
+    const std::string path = DatabaseFile(folder);
+    ScopedConnection db(folder);
+    if (!db.IsOpen()) {
         MsgBox("Kon database '" + path + "' niet openen", kProgramTitle, MsgIcon::Warning);
         return false;
     }
     const bool ok = UpdateDB(nullptr);
-    Disconnect();
+    db.Close();
     if (!ok)
         MsgBox("Kon database '" + path + "' niet bewerken", kProgramTitle, MsgIcon::Warning);
     return ok;
