@@ -1,7 +1,7 @@
 #include "db/Backend.h"
 #include "db/Database.h"
-#include "db/DatabaseTestSupport.h"
-#include "db/DemoDatabase.h"
+#include "testsupport/db/DatabaseTestSupport.h"
+#include "tools/make-test-installation/DemoDatabase.h"
 #include "sys/Failure.h"
 #include "testsupport/TestSupport.h"
 

@@ -1,7 +1,7 @@
 // Writing the payload's media files into an installation folder.
 #include "payload/Catalogue.h"
 #include "payload/Failures.h"
-#include "payload/FancyStuff.h"
+#include "payload/PayloadOperations.h"
 #include "payload/Resources.h"
 
 #include "log/Log.h"

@@ -1,8 +1,8 @@
-#include "payload/FancyStuff.h"
+#include "payload/PayloadOperations.h"
 
 #include "payload/Catalogue.h"
-#include "payload/PayloadTestSupport.h"
 #include "payload/Resources.h"
+#include "testsupport/payload/PayloadTestSupport.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -304,9 +304,9 @@ TEST(SaveResources, ACountBelowOneWritesNothing) {
     LogCapture log;
     RecordingMessageSink boxes;
     RecordingLabel label;
-    test::PayloadSpec spec = SmallPayload(2);
-    spec.strings[kCountId] = "0";
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(2);
+    contents.strings[kCountId] = "0";
+    ScopedPayload payload(contents);
     TestInstallation inst;
     EXPECT_FALSE(SaveResources(inst.Folder(), &label));
     EXPECT_TRUE(boxes.boxes.empty());
@@ -321,9 +321,9 @@ TEST(SaveResources, AMissingNumberTextFailsWithoutAMessageBox) {
     LogCapture log;
     RecordingMessageSink boxes;
     RecordingLabel label;
-    test::PayloadSpec spec = SmallPayload(2);
-    spec.strings.erase(NumberId(1));
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(2);
+    contents.strings.erase(NumberId(1));
+    ScopedPayload payload(contents);
     TestInstallation inst;
     EXPECT_FALSE(SaveResources(inst.Folder(), &label));
     EXPECT_TRUE(boxes.boxes.empty());
@@ -335,9 +335,9 @@ TEST(SaveResources, AMissingNumberTextFailsWithoutAMessageBox) {
 TEST(SaveResourceToFile, AOneByteBlobMakesAOneByteFile) {
     LogCapture log;
     RecordingMessageSink boxes;
-    test::PayloadSpec spec = SmallPayload(1);
-    spec.SetBlob("M_1173", "x");
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(1);
+    contents.SetBlob("M_1173", "x");
+    ScopedPayload payload(contents);
     TestInstallation inst;
     ASSERT_TRUE(SaveResources(inst.Folder(), nullptr));
     EXPECT_EQ(ReadFile(FilesOf(inst, "1173")[1]), "x");
@@ -347,9 +347,9 @@ TEST(SaveResourceToFile, AnEmptyBlobMakesNoFile) {
     LogCapture log;
     RecordingMessageSink boxes;
     RecordingLabel label;
-    test::PayloadSpec spec = SmallPayload(1);
-    spec.SetBlob("P_1173", "");
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(1);
+    contents.SetBlob("P_1173", "");
+    ScopedPayload payload(contents);
     TestInstallation inst;
     EXPECT_FALSE(SaveResources(inst.Folder(), &label));
     EXPECT_EQ(boxes.boxes, (std::vector<Box>{{"Lege bron: 'P_1173'", "Kwastor", MsgIcon::None}}));
@@ -361,9 +361,9 @@ TEST(SaveResourceToFile, AnEmptyBlobMakesNoFile) {
 TEST(SaveResourceToFile, AMissingBlobShowsThePlatformsDescription) {
     LogCapture log;
     RecordingMessageSink boxes;
-    test::PayloadSpec spec = SmallPayload(2);
-    spec.RemoveBlob("V_1174");
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(2);
+    contents.RemoveBlob("V_1174");
+    ScopedPayload payload(contents);
     TestInstallation inst;
     EXPECT_FALSE(SaveResources(inst.Folder(), nullptr));
     EXPECT_EQ(boxes.boxes,
@@ -401,9 +401,9 @@ TEST(SaveResourceToFile, AFullDisk) {
         GTEST_SKIP() << "mounting a tmpfs is not permitted here";
     LogCapture log;
     RecordingMessageSink boxes;
-    test::PayloadSpec spec = SmallPayload(1);
-    spec.SetBlob("P_1173", test::BlobBytes("P_1173", 200000));
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(1);
+    contents.SetBlob("P_1173", test::BlobBytes("P_1173", 200000));
+    ScopedPayload payload(contents);
     const std::string target = (tmpfs->Path() / "i1173.wmf").string();
     test::WriteFile(target, "vorige versie");
     EXPECT_FALSE(SaveResourceToFile("P_1173", target));

@@ -1,19 +1,10 @@
 #include "testsupport/TestSupport.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <sys/mount.h>
 
 namespace kw::test {
-
-TempDir::TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "kwastor-test-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
-}
 
 TempDir::~TempDir() {
     std::error_code ec;
@@ -36,16 +27,6 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path.string());
-}
-
-ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name))
-        old_ = old;
-    value ? ::setenv(name, value, 1) : ::unsetenv(name);
-}
-
-ScopedEnv::~ScopedEnv() {
-    old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_);
 }
 
 LogCapture::LogCapture() : path_(dir_.Path() / "Kwastor.log") {
@@ -143,35 +124,6 @@ FileKind FaultyFiles::Kind(const std::string& path) {
 
 bool FaultyFiles::IsOrdinaryFile(const std::string& path) {
     return !Fails(Op::IsOrdinaryFile, path) && SystemFiles().IsOrdinaryFile(path);
-}
-
-std::optional<ScopedTmpfs> ScopedTmpfs::Mount(std::size_t bytes, bool readOnly) {
-    std::string tmpl = (fs::temp_directory_path() / "kwastor-tmpfs-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data()))
-        return std::nullopt;
-    std::string opts = "size=" + std::to_string(bytes);
-    if (::mount("tmpfs", tmpl.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, opts.c_str()) != 0) {
-        fs::remove(tmpl);
-        return std::nullopt;
-    }
-    return ScopedTmpfs(tmpl);
-}
-
-ScopedTmpfs::ScopedTmpfs(ScopedTmpfs&& other) noexcept : dir_(std::move(other.dir_)) {
-    other.dir_.clear();
-}
-
-ScopedTmpfs::~ScopedTmpfs() {
-    if (dir_.empty())
-        return;
-    ::umount2(dir_.c_str(), MNT_DETACH);
-    std::error_code ec;
-    fs::remove(dir_, ec);
-}
-
-bool ScopedTmpfs::Remount(bool readOnly) {
-    unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
-    return ::mount("tmpfs", dir_.c_str(), "tmpfs", flags, nullptr) == 0;
 }
 
 } // namespace kw::test

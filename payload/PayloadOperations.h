@@ -1,5 +1,6 @@
-// The operations on the payload: measuring it, writing its files, registering it in the
+// The payload operations: measuring the payload, writing its files, registering it in the
 // database and listing what was added. Each reports failure by its result, never by raising.
+// Historically the module FancyStuff; the operations keep their established names.
 #pragma once
 
 #include "sys/Ui.h"

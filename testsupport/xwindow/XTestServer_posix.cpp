@@ -1,4 +1,4 @@
-#include "tools/xwindow/XTestServer.h"
+#include "testsupport/xwindow/XTestServer.h"
 
 #include <cerrno>
 #include <csignal>
