@@ -24,16 +24,6 @@ std::string Trim(const std::string& s) {
     return s.substr(b, s.find_last_not_of(' ') - b + 1);
 }
 
-std::string CommandTail(int argc, char** argv) {
-    std::string tail;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1)
-            tail += ' ';
-        tail += argv[i];
-    }
-    return tail;
-}
-
 std::optional<CommandLine> SplitCommandLine(const std::string& commandLine) {
     std::size_t blank = commandLine.find(' ');
     if (blank == std::string::npos)

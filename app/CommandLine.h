@@ -9,8 +9,9 @@ namespace kw {
 /// Removes leading and trailing blanks (the space character only; a tab is not a blank).
 std::string Trim(const std::string& s);
 
-/// The command tail on POSIX: the arguments after the program's name, joined with single blanks.
-std::string CommandTail(int argc, char** argv);
+/// The command tail: everything after the program's name, as the platform hands it over;
+/// nothing when the program was started without a command line.
+std::optional<std::string> CommandTail(int argc, char** argv);
 
 struct CommandLine {
     std::string mode;   ///< upper-cased

@@ -1,11 +1,13 @@
 #include "app/MainModule.h"
 
 #include "app/CommandLine.h"
-#include "db/Database.h"
+#include "app/Update.h"
 #include "log/Log.h"
-#include "payload/FancyStuff.h"
+#include "payload/PayloadOperations.h"
 #include "sys/Ui.h"
 #include "wizard/Wizard.h"
+
+#include <filesystem>
 
 namespace kw {
 
@@ -33,14 +35,14 @@ bool RunFilesMode(const std::string& folder) {
 }
 
 bool RunDatabaseMode(const std::string& folder) {
-    const std::string path = folder + "picbase.pbd";
-    Connect(path);
-    if (!IsConnected()) {
+    const std::string path = DatabaseFile(folder);
+    ScopedConnection db(folder);
+    if (!db.IsOpen()) {
         MsgBox("Kon database '" + path + "' niet openen", kProgramTitle, MsgIcon::Warning);
         return false;
     }
     const bool ok = UpdateDB(nullptr);
-    Disconnect();
+    db.Close();
     if (!ok)
         MsgBox("Kon database '" + path + "' niet bewerken", kProgramTitle, MsgIcon::Warning);
     return ok;
@@ -49,9 +51,13 @@ bool RunDatabaseMode(const std::string& folder) {
 int Main(int argc, char** argv) {
     gLog = std::make_unique<Log>();
     gLog->SetFilename("Kwastor.log");
-    // On POSIX a command line exists as soon as an argument was given, even an empty one.
-    const int status =
-        argc > 1 ? HandleCommandLine(Trim(CommandTail(argc, argv))) : RunWizard(argc, argv);
+    const std::optional<std::string> tail = CommandTail(argc, argv);
+    const int status = tail ? HandleCommandLine(Trim(*tail)) : RunWizard(argc, argv);
+    // A script's user learns where the reason for a failed mode is written.
+    if (tail && status == kExitFailed && gLog->Opened())
+        MsgBox("Zie het logbestand '" + std::filesystem::absolute(gLog->Filename()).string() +
+                   "' voor de reden.",
+               kProgramTitle);
     gLog.reset(); // writes "Logging ended."
     return status;
 }

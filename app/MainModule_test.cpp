@@ -1,11 +1,11 @@
 #include "app/MainModule.h"
 #include "db/Database.h"
-#include "db/DatabaseTestSupport.h"
-#include "db/DemoDatabase.h"
 #include "payload/Catalogue.h"
-#include "payload/Container.h"
 #include "payload/Resources.h"
 #include "testsupport/TestSupport.h"
+#include "testsupport/db/DatabaseTestSupport.h"
+#include "tools/make-test-installation/DemoDatabase.h"
+#include "tools/pack-payload/ContainerWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -84,7 +84,8 @@ TEST_F(DatabaseModeTest, AFailedUpdateClosesTheDatabaseBeforeItsMessage) {
               (Box{"Kon database '" + db_ + "' niet bewerken", "Kwastor", MsgIcon::Warning}));
     EXPECT_FALSE(sink_.connected.back());
     EXPECT_TRUE(sink_.connected.front()); // the statement's own box came while connected
-    EXPECT_EQ(log_.Records().back(), "UpdateDB() : Invoegen mislukt bij pictogram Aanrecht ");
+    EXPECT_EQ(log_.Records().end()[-2], "UpdateDB() : Invoegen mislukt bij pictogram Aanrecht ");
+    EXPECT_EQ(log_.Records().back(), "UpdateDB() : de database is ongewijzigd gelaten.");
 }
 
 } // namespace

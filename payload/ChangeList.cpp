@@ -2,7 +2,7 @@
 #include "log/Log.h"
 #include "payload/Catalogue.h"
 #include "payload/Failures.h"
-#include "payload/FancyStuff.h"
+#include "payload/PayloadOperations.h"
 #include "payload/Resources.h"
 #include "sys/Failure.h"
 

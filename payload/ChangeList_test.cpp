@@ -1,11 +1,11 @@
 #include "db/Database.h"
-#include "db/DatabaseTestSupport.h"
-#include "db/DemoDatabase.h"
 #include "payload/Catalogue.h"
-#include "payload/Container.h"
-#include "payload/FancyStuff.h"
+#include "payload/PayloadOperations.h"
 #include "payload/Resources.h"
 #include "testsupport/TestSupport.h"
+#include "testsupport/db/DatabaseTestSupport.h"
+#include "tools/make-test-installation/DemoDatabase.h"
+#include "tools/pack-payload/ContainerWriter.h"
 
 #include <gtest/gtest.h>
 

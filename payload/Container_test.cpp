@@ -1,7 +1,9 @@
 #include "payload/Container.h"
 
-#include "payload/PayloadTestSupport.h"
 #include "sys/Failure.h"
+#include "sys/MappedFile.h"
+#include "testsupport/payload/PayloadTestSupport.h"
+#include "tools/pack-payload/ContainerWriter.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,9 +1,9 @@
 // The payload as the program finds it: at the end of its own file.
 #include "payload/Catalogue.h"
-#include "payload/FancyStuff.h"
-#include "payload/PayloadTestSupport.h"
+#include "payload/PayloadOperations.h"
 #include "payload/ProgramFile.h"
 #include "payload/Resources.h"
+#include "testsupport/payload/PayloadTestSupport.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Measuring the payload: the disk space that its files will take, and its number range.
 #include "payload/Catalogue.h"
 #include "payload/Failures.h"
-#include "payload/FancyStuff.h"
+#include "payload/PayloadOperations.h"
 #include "payload/Resources.h"
 
 #include "log/Log.h"

@@ -1,8 +1,8 @@
-#include "payload/FancyStuff.h"
+#include "payload/PayloadOperations.h"
 
 #include "payload/Catalogue.h"
-#include "payload/PayloadTestSupport.h"
 #include "sys/Failure.h"
+#include "testsupport/payload/PayloadTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +16,12 @@ using test::ScopedPayload;
 using test::SmallPayload;
 
 TEST(ResourceDiskSize, RoundsUpToWholeClusters) {
-    test::PayloadSpec spec = SmallPayload(1);
+    test::PayloadContents contents = SmallPayload(1);
     const std::pair<std::size_t, std::int32_t> cases[] = {
         {0, 0}, {1, 4096}, {4095, 4096}, {4096, 4096}, {4097, 8192}, {8192, 8192}, {14454, 16384}};
     for (const auto& [length, _] : cases)
-        spec.SetBlob("X_" + std::to_string(length), std::string(length, 'x'));
-    ScopedPayload payload(spec);
+        contents.SetBlob("X_" + std::to_string(length), std::string(length, 'x'));
+    ScopedPayload payload(contents);
     for (const auto& [length, disk] : cases)
         EXPECT_EQ(ResourceDiskSize("X_" + std::to_string(length)), disk) << length;
     EXPECT_THROW(ResourceDiskSize("X_2"), Failure) << "a missing blob";
@@ -42,9 +42,9 @@ TEST(NeededDiskSpace, ACountBelowOneIsABadFormat) {
     for (const char* count : {"0", "-3"}) {
         LogCapture log;
         RecordingMessageSink boxes;
-        test::PayloadSpec spec = SmallPayload(2);
-        spec.strings[kCountId] = count;
-        ScopedPayload payload(spec);
+        test::PayloadContents contents = SmallPayload(2);
+        contents.strings[kCountId] = count;
+        ScopedPayload payload(contents);
         EXPECT_EQ(NeededDiskSpace(), -1);
         EXPECT_EQ(boxes.boxes,
                   (std::vector<Box>{{"Bron heeft een slechte opmaak.", "Kwastor", MsgIcon::None}}));
@@ -55,9 +55,9 @@ TEST(NeededDiskSpace, ACountBelowOneIsABadFormat) {
 TEST(NeededDiskSpace, AMissingBlobFailsTheMeasurement) {
     LogCapture log;
     RecordingMessageSink boxes;
-    test::PayloadSpec spec = SmallPayload(3);
-    spec.RemoveBlob("V_1174");
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(3);
+    contents.RemoveBlob("V_1174");
+    ScopedPayload payload(contents);
     EXPECT_EQ(NeededDiskSpace(), -1);
     EXPECT_EQ(boxes.boxes,
               (std::vector<Box>{{"Bron 'V_1174' niet gevonden", "Kwastor", MsgIcon::None}}));
@@ -72,9 +72,9 @@ TEST(NeededDiskSpace, AMissingBlobFailsTheMeasurement) {
 TEST(NeededDiskSpace, ACountThatIsNoNumberFails) {
     LogCapture log;
     RecordingMessageSink boxes;
-    test::PayloadSpec spec = SmallPayload(2);
-    spec.strings[kCountId] = "twee";
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(2);
+    contents.strings[kCountId] = "twee";
+    ScopedPayload payload(contents);
     EXPECT_EQ(NeededDiskSpace(), -1);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(log.Records().back(), "NeededDiskSpace() : " + boxes.boxes[0].text);
@@ -83,10 +83,10 @@ TEST(NeededDiskSpace, ACountThatIsNoNumberFails) {
 TEST(GetResourceExtremes, TakesTheFirstAndTheLastEntry) {
     LogCapture log;
     RecordingMessageSink boxes;
-    test::PayloadSpec spec = SmallPayload(3);
-    spec.strings[NumberId(0)] = "1300";
-    spec.strings[NumberId(2)] = "1200";
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(3);
+    contents.strings[NumberId(0)] = "1300";
+    contents.strings[NumberId(2)] = "1200";
+    ScopedPayload payload(contents);
     std::int32_t lowest = 0, highest = 0;
     GetResourceExtremes(lowest, highest);
     EXPECT_EQ(lowest, 1300);
@@ -102,9 +102,9 @@ TEST(GetResourceExtremes, TakesTheFirstAndTheLastEntry) {
 TEST(GetResourceExtremes, AFailureSetsBothToZero) {
     LogCapture log;
     RecordingMessageSink boxes;
-    test::PayloadSpec spec = SmallPayload(3);
-    spec.strings[NumberId(2)] = "12x";
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(3);
+    contents.strings[NumberId(2)] = "12x";
+    ScopedPayload payload(contents);
     std::int32_t lowest = 7, highest = 7;
     GetResourceExtremes(lowest, highest);
     EXPECT_EQ(lowest, 0);
@@ -116,9 +116,9 @@ TEST(GetResourceExtremes, AFailureSetsBothToZero) {
 TEST(GetResourceExtremes, ACountBelowOneIsABadFormat) {
     LogCapture log;
     RecordingMessageSink boxes;
-    test::PayloadSpec spec = SmallPayload(2);
-    spec.strings[kCountId] = "0";
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(2);
+    contents.strings[kCountId] = "0";
+    ScopedPayload payload(contents);
     std::int32_t lowest = 7, highest = 7;
     GetResourceExtremes(lowest, highest);
     EXPECT_EQ(lowest, 0);
@@ -131,9 +131,9 @@ TEST(GetResourceExtremes, ACountBelowOneIsABadFormat) {
 TEST(PayloadReaders, ACountLargerThanTheCatalogueFailsAtTheFirstMissingId) {
     LogCapture log;
     RecordingMessageSink boxes;
-    test::PayloadSpec spec = SmallPayload(2);
-    spec.strings[kCountId] = "3";
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(2);
+    contents.strings[kCountId] = "3";
+    ScopedPayload payload(contents);
     std::int32_t lowest = 7, highest = 7;
     GetResourceExtremes(lowest, highest);
     EXPECT_EQ(lowest, 0);

@@ -3,6 +3,7 @@
 #include "payload/Container.h"
 #include "payload/ProgramFile.h"
 #include "sys/Failure.h"
+#include "sys/MappedFile.h"
 
 #include <algorithm>
 #include <utility>
@@ -14,7 +15,7 @@ namespace {
 struct Payload {
     explicit Payload(const std::string& path)
         : file(path), directory(payload::ReadDirectory(file.Bytes())) {}
-    payload::MappedFile file;
+    MappedFile file;
     payload::Directory directory;
 };
 

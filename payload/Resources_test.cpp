@@ -1,8 +1,8 @@
 #include "payload/Resources.h"
 
 #include "payload/Catalogue.h"
-#include "payload/PayloadTestSupport.h"
 #include "sys/Failure.h"
+#include "testsupport/payload/PayloadTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -19,10 +19,10 @@ std::string Text(const Blob& blob) {
 }
 
 TEST(Resources, StringsAreGivenAsStored) {
-    test::PayloadSpec spec = SmallPayload(2);
-    spec.strings[NameId(0)] = "Aanrecht ";
-    spec.strings[NameId(1)] = "Opticiën";
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(2);
+    contents.strings[NameId(0)] = "Aanrecht ";
+    contents.strings[NameId(1)] = "Opticiën";
+    ScopedPayload payload(contents);
     EXPECT_EQ(LoadResString(101), "2");
     EXPECT_EQ(LoadResString(102), "1173");
     EXPECT_EQ(LoadResString(103), "Aanrecht ");
@@ -45,18 +45,18 @@ TEST(Resources, BlobsAreGivenByteForByte) {
 }
 
 TEST(Resources, AMissingBlobIsAFailure) {
-    test::PayloadSpec spec = SmallPayload(2);
-    spec.RemoveBlob("V_1174");
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(2);
+    contents.RemoveBlob("V_1174");
+    ScopedPayload payload(contents);
     EXPECT_EQ(FailureOf([] { LoadResData("V_1174", "BLOB"); }), "Bron 'V_1174' niet gevonden");
     EXPECT_EQ(FailureOf([] { ResourceSize("V_1174", "BLOB"); }), "Bron 'V_1174' niet gevonden");
     EXPECT_EQ(FailureOf([] { LoadResData("P_1173", "ICON"); }), "Bron 'P_1173' niet gevonden");
 }
 
 TEST(Resources, AnEmptyBlobIsGivenEmpty) {
-    test::PayloadSpec spec = SmallPayload(1);
-    spec.SetBlob("P_1173", "");
-    ScopedPayload payload(spec);
+    test::PayloadContents contents = SmallPayload(1);
+    contents.SetBlob("P_1173", "");
+    ScopedPayload payload(contents);
     EXPECT_TRUE(LoadResData("P_1173", "BLOB")->Bytes().empty());
 }
 

@@ -1,5 +1,9 @@
 #!/usr/bin/env bash
 # Installs everything that building, running and testing Kwastor needs on Debian 12 (as root).
+# Packages come without their recommendations, so a package that a tool only recommends but a
+# test needs is named here too: fonts-urw-base35, without which libwmf's wmf2gd finds no font
+# and draws no metafile (media_check). Every tool that the tests call was checked against its
+# package with dpkg -S; mount (tmpfs in the tests) is essential but named all the same.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
@@ -9,6 +13,6 @@ apt-get install -y -q --no-install-recommends \
   libzip-dev zip unzip zipcmp zlib1g-dev \
   libsqlite3-dev sqlite3 unixodbc unixodbc-dev odbcinst libsqliteodbc \
   libgtest-dev libgmock-dev libbenchmark-dev \
-  espeak-ng libespeak-ng-dev sox libsox-fmt-all file imagemagick libwmf-bin \
+  espeak-ng libespeak-ng-dev sox libsox-fmt-all file imagemagick libwmf-bin fonts-urw-base35 \
   xvfb xauth xdotool x11-utils fonts-wine fonts-dejavu-core \
-  time ca-certificates
+  time ca-certificates mount

@@ -1,7 +1,5 @@
 #include "sys/DiskSpace.h"
 
-#include "log/Log.h"
-
 #include <cmath>
 
 namespace kw {
@@ -17,22 +15,6 @@ std::int32_t KilobytesFromBytes(std::uint64_t bytes) {
     // Below the cap both products are exact in a double; nearbyint rounds a half to even.
     const double fourDecimals = std::nearbyint(quotient * 10000.0) / 10000.0;
     return static_cast<std::int32_t>(std::nearbyint(fourDecimals));
-}
-
-std::int32_t AvailableDiskSpace(const std::string& path) {
-    const FreeSpaceQuery query = QueryFreeSpace(path);
-    if (!query.ok) {
-        gLog->printf("AvailableDiskSpace() : GetDiskFreeSpaceEx() gaf ongewenst resultaat terug.");
-        gLog->printf("last DLL error=%d, last API error=%d.", query.lastDllError,
-                     query.lastApiError);
-        return -1;
-    }
-    const std::int32_t kilobytes = KilobytesFromBytes(query.bytes);
-    // The volume goes in as a value: a mount point may hold "%" or "\", which the format would
-    // otherwise take as conversions and escapes.
-    gLog->printf("AvailableDiskSpace() : " + std::to_string(kilobytes) + " kB vrij op %s",
-                 query.volume);
-    return kilobytes;
 }
 
 } // namespace kw

@@ -6,11 +6,6 @@
 
 namespace kw {
 
-/// Kilobytes (1024 bytes) that the current user may still write on the volume holding path,
-/// capped at 2147483647, with one log record naming the volume. Returns -1 when the volume
-/// can't be queried (an empty or missing path, for instance) and logs two failure records.
-std::int32_t AvailableDiskSpace(const std::string& path);
-
 /// Bytes as whole kilobytes: the quotient is held to four decimals and then taken to the
 /// nearest whole number, a half to the even one; quotients above 2147483647 give 2147483647.
 std::int32_t KilobytesFromBytes(std::uint64_t bytes);
@@ -24,7 +19,7 @@ struct FreeSpaceQuery {
     std::int32_t lastApiError = 0; ///< on failure: the thread's error number a moment later
 };
 
-/// The platform half of AvailableDiskSpace: asks the volume that holds path. Never raises.
+/// Asks the volume that holds path how much the current user may still write. Never raises.
 FreeSpaceQuery QueryFreeSpace(const std::string& path);
 
 } // namespace kw

@@ -1,7 +1,7 @@
 // The running-program check against a real X server: a private Xvfb with helper windows.
 #include "sys/RunningProgram.h"
 
-#include "tools/xwindow/XTestServer.h"
+#include "testsupport/xwindow/XTestServer.h"
 
 #include <gtest/gtest.h>
 

@@ -33,13 +33,28 @@ public:
     void Show(const std::string& text, const std::string& title, MsgIcon icon) override;
 };
 
-/// A text label that a long operation writes its progress into.
-class StatusLabel {
+/// A text label of the window.
+class Caption {
 public:
-    virtual ~StatusLabel() = default;
+    virtual ~Caption() = default;
     virtual void SetCaption(const std::string& caption) = 0;
+};
+
+/// A text label that a long operation writes its progress into.
+class StatusLabel : public Caption {
+public:
     /// Lets the window repaint and handle input once.
     virtual void ProcessEvents() = 0;
+};
+
+/// The window that the update's steps work in.
+class Window {
+public:
+    virtual ~Window() = default;
+    /// Lets the window repaint and handle input once.
+    virtual void ProcessEvents() = 0;
+    /// True once the user has closed the window.
+    virtual bool Closed() const = 0;
 };
 
 /// The list that the change list fills.

@@ -1,19 +1,10 @@
 #include "testsupport/TestSupport.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <sys/mount.h>
 
 namespace kw::test {
-
-TempDir::TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "kwastor-test-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
-}
 
 TempDir::~TempDir() {
     std::error_code ec;
@@ -36,16 +27,6 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path.string());
-}
-
-ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name))
-        old_ = old;
-    value ? ::setenv(name, value, 1) : ::unsetenv(name);
-}
-
-ScopedEnv::~ScopedEnv() {
-    old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_);
 }
 
 LogCapture::LogCapture() : path_(dir_.Path() / "Kwastor.log") {
@@ -73,7 +54,7 @@ std::vector<std::string> LogCapture::Records() const {
             end = text.size();
         std::string line = text.substr(pos, end - pos);
         if (line.rfind("           ", 0) == 0 && !records.empty())
-            records.back() += "\n" + line.substr(11);
+            records.back().append("\n").append(line, 11); // not "\n" + ...: g++ 12 -Wrestrict
         else
             records.push_back(line.size() >= 11 ? line.substr(11) : line);
         pos = end + 2;
@@ -81,46 +62,97 @@ std::vector<std::string> LogCapture::Records() const {
     return records;
 }
 
-FileHandle FaultyFiles::CreateAlways(const std::string& path) {
-    created.push_back(path);
-    return SystemFiles().CreateAlways(path);
+std::string LogDefect(const std::string& text) {
+    if (text.empty())
+        return "";
+    if (!text.ends_with("\r\n"))
+        return "the last record is not ended";
+    const auto digits = [](const std::string& l, std::initializer_list<int> at) {
+        for (int i : at)
+            if (l[i] < '0' || l[i] > '9')
+                return false;
+        return true;
+    };
+    std::size_t pos = 0;
+    for (int n = 0; pos < text.size(); ++n) {
+        const std::size_t end = text.find("\r\n", pos);
+        const std::string line = text.substr(pos, end - pos);
+        pos = end + 2;
+        const bool stamped = line.size() >= 11 && digits(line, {0, 1, 3, 4, 6, 7}) &&
+                             line[2] == ':' && line[5] == ':' && line.compare(8, 3, " - ") == 0;
+        const bool continued = line.rfind("           ", 0) == 0;
+        if (n == 0 && !(stamped && line.size() == 21))
+            return "it does not begin with the start record: " + line;
+        if (n == 1 && line != "           Logging started.")
+            return "it does not begin with the start record: " + line;
+        if (!stamped && !(continued && n > 0))
+            return "a line that is neither a record nor a continuation: " + line;
+    }
+    return "";
+}
+
+bool FaultyFiles::Fails(Op call, const std::string& name) {
+    static const char* const kNames[] = {
+        "",      "CreateNew", "OpenExisting", "Lock", "TakeFolderOwner", "Write",
+        "Close", "Remove",    "Rename",       "Kind", "IsOrdinaryFile"};
+    if ((op != Op::Any && op != call) || name.find(only) == std::string::npos)
+        return false;
+    if (++calls != failAt)
+        return false;
+    failed = std::string(kNames[static_cast<int>(call)]) + " " + name;
+    return true;
+}
+
+FileHandle FaultyFiles::CreateNew(const std::string& path) {
+    if (Fails(Op::CreateNew, path))
+        return kInvalidFile;
+    const FileHandle file = SystemFiles().CreateNew(path);
+    names_[file] = path;
+    return file;
+}
+
+FileHandle FaultyFiles::OpenExisting(const std::string& path) {
+    if (Fails(Op::OpenExisting, path))
+        return kInvalidFile;
+    const FileHandle file = SystemFiles().OpenExisting(path);
+    names_[file] = path;
+    return file;
+}
+
+bool FaultyFiles::Lock(FileHandle file) {
+    return !Fails(Op::Lock, names_[file]) && SystemFiles().Lock(file);
+}
+
+bool FaultyFiles::TakeFolderOwner(FileHandle file, const std::string& folder) {
+    return !Fails(Op::TakeFolderOwner, names_[file]) && SystemFiles().TakeFolderOwner(file, folder);
 }
 
 std::int64_t FaultyFiles::Write(FileHandle file, const void* data, std::size_t size) {
-    if (fault == Fault::None || goodWrites-- > 0)
+    if (!Fails(Op::Write, names_[file]))
         return SystemFiles().Write(file, data, size);
-    if (fault == Fault::Fail)
-        return -1;
-    return SystemFiles().Write(file, data, size / 2);
+    return fault == Fault::Fail ? -1 : SystemFiles().Write(file, data, size / 2);
 }
 
-std::optional<ScopedTmpfs> ScopedTmpfs::Mount(std::size_t bytes, bool readOnly) {
-    std::string tmpl = (fs::temp_directory_path() / "kwastor-tmpfs-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data()))
-        return std::nullopt;
-    std::string opts = "size=" + std::to_string(bytes);
-    if (::mount("tmpfs", tmpl.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, opts.c_str()) != 0) {
-        fs::remove(tmpl);
-        return std::nullopt;
-    }
-    return ScopedTmpfs(tmpl);
+bool FaultyFiles::Close(FileHandle file) {
+    const bool fails = Fails(Op::Close, names_[file]);
+    names_.erase(file);
+    return SystemFiles().Close(file) && !fails;
 }
 
-ScopedTmpfs::ScopedTmpfs(ScopedTmpfs&& other) noexcept : dir_(std::move(other.dir_)) {
-    other.dir_.clear();
+bool FaultyFiles::Remove(const std::string& path) {
+    return !Fails(Op::Remove, path) && SystemFiles().Remove(path);
 }
 
-ScopedTmpfs::~ScopedTmpfs() {
-    if (dir_.empty())
-        return;
-    ::umount2(dir_.c_str(), MNT_DETACH);
-    std::error_code ec;
-    fs::remove(dir_, ec);
+bool FaultyFiles::Rename(const std::string& from, const std::string& to) {
+    return !Fails(Op::Rename, from) && SystemFiles().Rename(from, to);
 }
 
-bool ScopedTmpfs::Remount(bool readOnly) {
-    unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
-    return ::mount("tmpfs", dir_.c_str(), "tmpfs", flags, nullptr) == 0;
+FileKind FaultyFiles::Kind(const std::string& path) {
+    return Fails(Op::Kind, path) ? FileKind::Unknown : SystemFiles().Kind(path);
+}
+
+bool FaultyFiles::IsOrdinaryFile(const std::string& path) {
+    return !Fails(Op::IsOrdinaryFile, path) && SystemFiles().IsOrdinaryFile(path);
 }
 
 } // namespace kw::test

@@ -1,4 +1,4 @@
-// The core's status label and list, shown in Qt widgets.
+// The core's captions, window and list, shown in Qt widgets.
 #pragma once
 
 #include "sys/Ui.h"
@@ -8,19 +8,24 @@ class QListWidget;
 
 namespace kw {
 
-/// A status label over a QLabel. Each event pass lets the window repaint; when the window was
-/// closed meanwhile, the pass raises Failure so that the running operation ends through its
-/// own failure handler.
-class QtStatusLabel final : public StatusLabel {
+/// A caption over a QLabel.
+class QtCaption final : public Caption {
 public:
-    /// `closed` is the window's flag that says its close was asked for.
-    QtStatusLabel(QLabel& label, const bool& closed) : label_(label), closed_(closed) {}
+    explicit QtCaption(QLabel& label) : label_(label) {}
     void SetCaption(const std::string& caption) override;
-    /// Raises Failure when the window has been closed.
-    void ProcessEvents() override;
 
 private:
     QLabel& label_;
+};
+
+/// The application's event loop, and the window's flag that says its close was asked for.
+class QtWindow final : public Window {
+public:
+    explicit QtWindow(const bool& closed) : closed_(closed) {}
+    void ProcessEvents() override;
+    bool Closed() const override { return closed_; }
+
+private:
     const bool& closed_;
 };
 

@@ -1,50 +1,26 @@
 #include "wizard/frmMain.h"
 
+#include "app/Update.h"
 #include "db/Database.h"
 #include "log/Log.h"
-#include "payload/FancyStuff.h"
-#include "sys/DiskSpace.h"
+#include "payload/PayloadOperations.h"
 #include "sys/FolderDialog.h"
 #include "sys/Installation.h"
 #include "sys/RunningProgram.h"
+#include "wizard/WindowFont.h"
 #include "wizard/WindowIcon.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <algorithm>
-#include <string_view>
 
 namespace kw {
 
 namespace {
-
-const char* const kNotFound = "Vondelux is niet gevonden; kies 'Wijzigen...'";
-
-/// Tahoma where it is installed, else the system's own sans-serif.
-QString WindowFontFamily() {
-    const QString tahoma = QStringLiteral("Tahoma");
-    if (!QFontDatabase::hasFamily(tahoma)) {
-        // Debian's fonts-wine keeps Tahoma outside the folders that fontconfig reads.
-        for (const char* file :
-             {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
-            QFontDatabase::addApplicationFont(QString::fromLatin1(file));
-    }
-    return QFontDatabase::hasFamily(tahoma)
-               ? tahoma
-               : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-}
-
-QFont WindowFont(QFont::Weight weight) {
-    QFont font(WindowFontFamily());
-    font.setPointSizeF(8.25);
-    font.setWeight(weight);
-    return font;
-}
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
@@ -52,10 +28,6 @@ QString Text(const std::string& text) {
 
 void SetCaption(QLabel* label, const std::string& text) {
     label->setText(Text(text));
-}
-
-std::string DatabaseFile(const std::string& folder) {
-    return folder + "picbase.pbd";
 }
 
 } // namespace
@@ -137,8 +109,11 @@ void frmMain::BuildControls() {
 
     connect(cbNext, &QPushButton::clicked, this, [this] { cbNext_Click(); });
     connect(cbBrowse, &QPushButton::clicked, this, [this] { cbBrowse_Click(); });
-    status0_.emplace(*lblMsg[0], closeRequested_);
-    status1_.emplace(*lblMsg[1], closeRequested_);
+    for (int row = 0; row < 2; ++row) {
+        rows_.action[row] = &actionCaptions_[row].emplace(*lblAction[row]);
+        rows_.result[row] = &resultCaptions_[row].emplace(*lblMsg[row]);
+    }
+    rows_.window = &window_;
     finalList_.emplace(*lstFinal);
 }
 
@@ -231,17 +206,11 @@ void frmMain::GoToStep(std::int16_t delta) {
 }
 
 void frmMain::RunStep1() {
-    SetCaption(lblAction[0], "Locatie van Vondelux");
-    if (LocationDone)
+    const std::optional<std::string> found = LocateInstallation(rows_, !LocationDone);
+    if (!found)
         return;
-    InstallFolder = FindInstallation();
-    if (!InstallFolder.empty()) {
-        SetCaption(lblMsg[0], InstallFolder);
-        cbNext->setEnabled(true);
-    } else {
-        SetCaption(lblMsg[0], kNotFound);
-        cbNext->setEnabled(false);
-    }
+    InstallFolder = *found;
+    cbNext->setEnabled(!InstallFolder.empty());
     LocationDone = true;
 }
 
@@ -249,14 +218,10 @@ void frmMain::cbBrowse_Click() {
     const std::string folder = BrowseForFolder();
     if (folder.empty())
         return;
-    if (HoldsInstallation(folder)) {
-        SetCaption(lblMsg[0], folder);
+    const bool holds = ChooseInstallation(folder, rows_);
+    if (holds)
         InstallFolder = folder;
-        cbNext->setEnabled(true);
-    } else {
-        SetCaption(lblMsg[0], kNotFound);
-        cbNext->setEnabled(false);
-    }
+    cbNext->setEnabled(holds);
 }
 
 void frmMain::cbNext_Click() {
@@ -270,99 +235,20 @@ void frmMain::cbNext_Click() {
     GoToStep(+1);
 }
 
+// Steps 2 and 3 keep Next disabled while they work: their event passes must not let a press
+// start anything.
 void frmMain::RunStep2() {
-    SetCaption(lblAction[0], "Integriteit van Vondelux bewaken");
-    SetCaption(lblAction[1], "Voldoende schijfruimte");
-    SetCaption(lblMsg[0], "");
-    SetCaption(lblMsg[1], "");
     cbNext->setEnabled(false);
-
-    // Under Wine the window class that X sees is the program file's name.
-    constexpr std::string_view kProgramClasses[] = {"ThunderRT6MDIForm", "vondelux.exe"};
-    if (const WindowId running = FindProgramWindow(kProgramClasses, "Vondelux")) {
-        SetCaption(lblMsg[0], "Vondelux is geopend.");
-        FlashWindow(running);
-        return;
-    }
-    Connect(DatabaseFile(InstallFolder));
-    if (!IsConnected()) {
-        SetCaption(lblMsg[0], "Er is een fout opgetreden tijdens het lezen van Vondelux.");
-        return;
-    }
-    std::int32_t lowest = 0, highest = 0;
-    GetResourceExtremes(lowest, highest);
-    if (lowest == 0 || highest == 0) {
-        Disconnect();
-        SetCaption(lblMsg[0], "Ernstige interne fout. De update kan niet doorgaan.");
-        gLog->printf("Fout in stap 2: lowest = %d, highest = %d.\\n", lowest, highest);
-        return;
-    }
-    const std::string lo = std::to_string(lowest), hi = std::to_string(highest);
-    if (ExecuteSQL("DELETE FROM pictogram WHERE (nr>=" + lo + " AND nr<=" + hi + ")") < 0) {
-        Disconnect();
-        SetCaption(lblMsg[0], "Fout tijdens bewaking.");
-        gLog->printf("Fout in stap 2: ExecuteSQL() (1).\\n");
-        return;
-    }
-    const std::int32_t links =
-        ExecuteSQL("DELETE FROM categorie_pictogram WHERE (pictogram_nr>=" + lo +
-                   " AND pictogram_nr<=" + hi + ")");
-    Disconnect();
-    if (links < 0) {
-        SetCaption(lblMsg[0], "Fout tijdens bewaking.");
-        gLog->printf("Fout in stap 2: ExecuteSQL() (2).\\n");
-        return;
-    }
-    SetCaption(lblMsg[0], "In orde.");
-
-    const std::int32_t available = AvailableDiskSpace(InstallFolder);
-    const std::int32_t needed = NeededDiskSpace();
-    // A payload that can't be measured (its failure value is -1) is damaged: letting it pass
-    // the comparison would report success and fail halfway through writing the files.
-    if (needed < 0) {
-        SetCaption(lblMsg[1], "Ernstige interne fout. De update kan niet doorgaan.");
-        gLog->printf("Fout in stap 2: NeededDiskSpace() (%d).\\n", needed);
-        return;
-    }
-    if (available >= needed) {
-        SetCaption(lblMsg[1], "In orde.");
-        gLog->printf("Stap 2 met succes doorlopen.\\n");
-        cbNext->setEnabled(true);
-    } else {
-        SetCaption(lblMsg[1], "Te weinig schijfruimte.");
-        gLog->printf("Fout in stap 2: te weinig schijfruimte.\\n");
-    }
+    cbNext->setEnabled(CheckInstallation(InstallFolder, rows_));
 }
 
 void frmMain::RunStep3() {
-    SetCaption(lblAction[0], "Kopieren van bestanden");
-    SetCaption(lblAction[1], "Bijwerken van Vondelux");
-    SetCaption(lblMsg[0], "");
-    SetCaption(lblMsg[1], "");
     cbNext->setEnabled(false);
-
-    if (!SaveResources(InstallFolder, &*status0_)) {
-        gLog->printf("Fout in stap 3: bestanden konden niet worden opgeslagen.\\n");
-        return;
-    }
-    SetCaption(lblMsg[0], "Gereed.");
-    // UpdateDB finds out itself when the connection did not open.
-    Connect(DatabaseFile(InstallFolder));
-    const bool updated = UpdateDB(&*status1_);
-    Disconnect();
-    if (updated) {
-        SetCaption(lblMsg[1], "Gereed.");
-        gLog->printf("Stap 3 met succes doorlopen.");
-        cbNext->setEnabled(true);
-    } else {
-        gLog->printf("Fout in stap 3: database kon niet worden bijgewerkt.\\n");
-    }
+    cbNext->setEnabled(UpdateInstallation(InstallFolder, rows_));
 }
 
 void frmMain::RunStep4() {
-    Connect(DatabaseFile(InstallFolder));
-    ListChanges(*finalList_);
-    Disconnect();
+    ListAddedPictograms(InstallFolder, *finalList_);
 }
 
 } // namespace kw

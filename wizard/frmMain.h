@@ -3,6 +3,7 @@
 // step 4 lists what was added.
 #pragma once
 
+#include "app/Update.h"
 #include "wizard/QtControls.h"
 
 #include <QWidget>
@@ -72,7 +73,9 @@ private:
     QPushButton* cbNext = nullptr;
     QListWidget* lstFinal = nullptr;
 
-    std::optional<QtStatusLabel> status0_, status1_;
+    QtWindow window_{closeRequested_};
+    std::array<std::optional<QtCaption>, 2> actionCaptions_, resultCaptions_;
+    StepRows rows_;
     std::optional<QtListBox> finalList_;
 };
 

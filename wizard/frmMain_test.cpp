@@ -3,11 +3,11 @@
 #include "wizard/frmMain.h"
 
 #include "db/Database.h"
-#include "db/DatabaseTestSupport.h"
-#include "payload/PayloadTestSupport.h"
 #include "sys/FolderDialog.h"
+#include "testsupport/db/DatabaseTestSupport.h"
+#include "testsupport/payload/PayloadTestSupport.h"
+#include "testsupport/xwindow/XTestServer.h"
 #include "tools/make-test-installation/TestInstallation.h"
-#include "tools/xwindow/XTestServer.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -309,10 +309,10 @@ TEST_F(WizardTest, StepTwoNeedsRoomOnTheDisk) {
         GTEST_SKIP() << "mounting a tmpfs is not permitted here";
     const std::string folder = MakeInstallation(disk->Path() / "Merodaan");
     // One picture larger than the whole disk.
-    test::PayloadSpec spec = test::SmallPayload(4);
-    const std::string big = spec.blobs.front().first;
-    spec.SetBlob(big, test::BlobBytes(big, 2 << 20));
-    test::ScopedPayload payload(spec);
+    test::PayloadContents contents = test::SmallPayload(4);
+    const std::string big = contents.blobs.front().first;
+    contents.SetBlob(big, test::BlobBytes(big, 2 << 20));
+    test::ScopedPayload payload(contents);
     frmMain w;
     SetFolderPicker([&] { return folder.substr(0, folder.size() - 1); });
     Browse(w);
@@ -325,9 +325,9 @@ TEST_F(WizardTest, StepTwoNeedsRoomOnTheDisk) {
 
 TEST_F(WizardTest, StepTwoStopsWhenThePayloadCannotBeMeasured) {
     InstallDefault();
-    test::PayloadSpec spec = test::SmallPayload(4);
-    spec.RemoveBlob("V_1175");
-    test::ScopedPayload payload(spec);
+    test::PayloadContents contents = test::SmallPayload(4);
+    contents.RemoveBlob("V_1175");
+    test::ScopedPayload payload(contents);
     frmMain w;
     Next(w);
     EXPECT_EQ(Text(w, "lblMsg0"), "In orde.");

@@ -3,7 +3,7 @@
 // client can replay exactly the same sequence. <payload> is the program file or a container.
 #include "db/Database.h"
 #include "log/Log.h"
-#include "payload/FancyStuff.h"
+#include "payload/PayloadOperations.h"
 #include "payload/Resources.h"
 
 #include <sqlite3.h>

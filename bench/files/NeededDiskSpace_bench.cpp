@@ -1,7 +1,7 @@
 // NeededDiskSpace over the whole demo payload (1,232 blobs), as the check step calls it: the
 // payload opened once, the log written on every call.
 #include "log/Log.h"
-#include "payload/FancyStuff.h"
+#include "payload/PayloadOperations.h"
 #include "payload/Resources.h"
 
 #include <benchmark/benchmark.h>

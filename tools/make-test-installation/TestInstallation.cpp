@@ -1,6 +1,6 @@
 #include "tools/make-test-installation/TestInstallation.h"
 
-#include "db/DemoDatabase.h"
+#include "tools/make-test-installation/DemoDatabase.h"
 #include "sys/Failure.h"
 
 #include <filesystem>

@@ -1,5 +1,5 @@
-#include "db/DatabaseTestSupport.h"
-#include "db/DemoDatabase.h"
+#include "testsupport/db/DatabaseTestSupport.h"
+#include "tools/make-test-installation/DemoDatabase.h"
 #include "sys/Failure.h"
 #include "testsupport/TestSupport.h"
 #include "tools/make-test-installation/TestInstallation.h"

@@ -1,8 +1,8 @@
 #include "tools/pack-payload/Packer.h"
 
 #include "payload/Catalogue.h"
-#include "payload/Container.h"
 #include "tools/make-media/CatalogueFile.h"
+#include "tools/pack-payload/ContainerWriter.h"
 
 #include <filesystem>
 #include <fstream>

@@ -6,7 +6,7 @@
 //
 // The media folder is laid out as an installation's: pictogrammen/i<nr>.wmf,
 // geluiden/man/i<nr>.wav, geluiden/vrouw/i<nr>.wav, thumbs/i<nr>.bmp.
-#include "payload/Container.h"
+#include "tools/pack-payload/ContainerWriter.h"
 #include "tools/pack-payload/Packer.h"
 
 #include <cstdio>

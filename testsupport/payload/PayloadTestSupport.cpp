@@ -1,16 +1,16 @@
-#include "payload/PayloadTestSupport.h"
+#include "testsupport/payload/PayloadTestSupport.h"
 
 #include "payload/Catalogue.h"
-#include "payload/Container.h"
 #include "payload/Resources.h"
 #include "sys/Failure.h"
+#include "tools/pack-payload/ContainerWriter.h"
 
 #include <algorithm>
 #include <stdexcept>
 
 namespace kw::test {
 
-void PayloadSpec::SetBlob(const std::string& name, std::string bytes) {
+void PayloadContents::SetBlob(const std::string& name, std::string bytes) {
     for (auto& [n, b] : blobs)
         if (n == name) {
             b = std::move(bytes);
@@ -19,11 +19,11 @@ void PayloadSpec::SetBlob(const std::string& name, std::string bytes) {
     blobs.emplace_back(name, std::move(bytes));
 }
 
-void PayloadSpec::RemoveBlob(const std::string& name) {
+void PayloadContents::RemoveBlob(const std::string& name) {
     std::erase_if(blobs, [&](const auto& b) { return b.first == name; });
 }
 
-const std::string& PayloadSpec::Blob(const std::string& name) const {
+const std::string& PayloadContents::Blob(const std::string& name) const {
     for (const auto& [n, b] : blobs)
         if (n == name)
             return b;
@@ -51,29 +51,29 @@ std::string BlobBytes(const std::string& name, std::size_t size) {
     return bytes;
 }
 
-PayloadSpec SmallPayload(int count, int first) {
-    PayloadSpec spec;
-    spec.strings[kCountId] = std::to_string(count);
+PayloadContents SmallPayload(int count, int first) {
+    PayloadContents contents;
+    contents.strings[kCountId] = std::to_string(count);
     for (int k = 0; k < count; ++k) {
         const std::string nr = std::to_string(first + k);
-        spec.strings[NumberId(k)] = nr;
-        spec.strings[NameId(k)] = "Naam" + std::to_string(k);
-        spec.strings[CategoryId(k)] = std::to_string(k % 38 + 1);
+        contents.strings[NumberId(k)] = nr;
+        contents.strings[NameId(k)] = "Naam" + std::to_string(k);
+        contents.strings[CategoryId(k)] = std::to_string(k % 38 + 1);
         std::size_t size = 300 + 977 * static_cast<std::size_t>(k);
         for (const BlobKind& kind : kBlobKinds) {
             const std::string name = kind.prefix + nr;
-            spec.blobs.emplace_back(name, BlobBytes(name, size));
+            contents.blobs.emplace_back(name, BlobBytes(name, size));
             size += 1000;
         }
     }
-    return spec;
+    return contents;
 }
 
-ScopedPayload::ScopedPayload(const PayloadSpec& spec) {
+ScopedPayload::ScopedPayload(const PayloadContents& contents) {
     payload::ContainerWriter writer(Path());
-    for (const auto& [id, text] : spec.strings)
+    for (const auto& [id, text] : contents.strings)
         writer.AddString(id, text);
-    for (const auto& [name, bytes] : spec.blobs)
+    for (const auto& [name, bytes] : contents.blobs)
         writer.AddResource(kBlobType, name, std::as_bytes(std::span(bytes.data(), bytes.size())));
     writer.Finish();
     UsePayloadFile(Path());

@@ -4,7 +4,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace kw::test {
@@ -21,8 +20,8 @@ public:
     std::optional<std::string> ReadLine(int seconds);
 
 private:
-    ChildProcess(pid_t pid, int in, int out) : pid_(pid), in_(in), out_(out) {}
-    pid_t pid_;
+    ChildProcess(int pid, int in, int out) : pid_(pid), in_(in), out_(out) {}
+    int pid_;
     int in_, out_;
     std::string pending_;
 };
@@ -37,9 +36,9 @@ public:
     ~XvfbServer();
 
 private:
-    XvfbServer(pid_t pid, std::optional<std::string> oldDisplay)
+    XvfbServer(int pid, std::optional<std::string> oldDisplay)
         : pid_(pid), oldDisplay_(std::move(oldDisplay)) {}
-    pid_t pid_;
+    int pid_;
     std::optional<std::string> oldDisplay_;
 };
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <sys/types.h>
 
 namespace kw::test {
 
@@ -33,7 +32,7 @@ public:
 private:
     void Release();
 
-    pid_t child_ = -1;
+    int child_ = -1;   // the child's process id
     int release_ = -1; // closing it tells the child to let go
 };
 

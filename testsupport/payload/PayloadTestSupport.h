@@ -13,7 +13,7 @@
 namespace kw::test {
 
 /// What a test payload holds: strings by id and blobs by name (type "BLOB").
-struct PayloadSpec {
+struct PayloadContents {
     std::map<std::int32_t, std::string> strings;
     std::vector<std::pair<std::string, std::string>> blobs;
 
@@ -32,12 +32,12 @@ std::string BlobBytes(const std::string& name, std::size_t size);
 
 /// A catalogue of `count` entries numbered from `first`, named "Naam<k>", in category k % 38 + 1,
 /// each with its four blobs of a few hundred to a few thousand bytes.
-PayloadSpec SmallPayload(int count, int first = 1173);
+PayloadContents SmallPayload(int count, int first = 1173);
 
 /// The payload in use for the life of the object: what it holds, written to a container file.
 class ScopedPayload {
 public:
-    explicit ScopedPayload(const PayloadSpec& spec);
+    explicit ScopedPayload(const PayloadContents& contents);
     ~ScopedPayload();
     ScopedPayload(const ScopedPayload&) = delete;
     ScopedPayload& operator=(const ScopedPayload&) = delete;

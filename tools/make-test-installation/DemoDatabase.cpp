@@ -1,4 +1,4 @@
-#include "db/DemoDatabase.h"
+#include "tools/make-test-installation/DemoDatabase.h"
 
 #include "sys/Failure.h"
 
