@@ -121,99 +121,68 @@ bool Jet3TextKey(const std::u32string& text, KeyBytes& out, std::string& why) {
 }
 
 // --- Jet 4, "General" 1033 version 0 -----------------------------------------------------------
-// Main weights and accent codes as Access stores them (read from the Access-made Jet 4 files);
-// case is ignored, accented letters weigh as their base letter, and `'` and `-` leave the main
-// weights for a section of their own.
-struct Jet4Weight {
-    char32_t c;
-    std::uint8_t weight;
+// Per character U+0000-U+00FF: either main weights (one or two bytes) and an accent code (0 =
+// none), or, for characters left out of the main weights (controls, `'`, `-`, soft hyphen), the
+// code they get in a section of their own. Read from the key that Access stored for the text of
+// every character U+0001-U+00FF in testUnicodeCompV2003.mdb, and checked against the keys of
+// picbase-V2000-text.pbd. Case is ignored; accented letters weigh as their base letter.
+struct Jet4Char {
+    std::uint8_t special, w1, w2, code;
 };
-constexpr Jet4Weight kJet4Weights[] = {
-    {U' ', 0x07}, {U'!', 0x09}, {U'a', 0x4A}, {U'b', 0x4C}, {U'c', 0x4D}, {U'd', 0x4F},
-    {U'e', 0x51}, {U'f', 0x53}, {U'g', 0x55}, {U'h', 0x57}, {U'i', 0x59}, {U'j', 0x5B},
-    {U'k', 0x5C}, {U'l', 0x5E}, {U'm', 0x60}, {U'n', 0x62}, {U'o', 0x64}, {U'p', 0x66},
-    {U'r', 0x69}, {U's', 0x6B}, {U't', 0x6D}, {U'u', 0x6F}, {U'v', 0x71}, {U'w', 0x73},
-    {U'x', 0x75}, {U'y', 0x76}, {U'z', 0x78},
+constexpr Jet4Char kJet4Chars[256] = {
+#include "db/jet/Jet4General.inc"
 };
 constexpr std::uint8_t kJet4NoAccent = 0x02;
-constexpr std::uint8_t kAcute = 0x0E, kGrave = 0x0F, kCircumflex = 0x12, kDiaeresis = 0x13;
+constexpr std::uint8_t kSectionEnd = 0x01;
 
-struct Jet4Special {
-    char32_t c;
-    std::uint8_t code;
-};
-constexpr Jet4Special kJet4Specials[] = {{U'\'', 0x80}, {U'-', 0x82}};
-
-// Lower-case base letter and accent code of a Latin-1 letter with one of the known accents.
-std::pair<char32_t, std::uint8_t> Jet4Fold(char32_t c) {
-    if (c >= U'A' && c <= U'Z')
-        return {c + 32, 0};
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
-        c += 32; // Latin-1 upper case to lower case
-    static constexpr struct {
-        char32_t from, base;
-        std::uint8_t accent;
-    } kAccented[] = {
-        {0xE0, U'a', kGrave},      {0xE1, U'a', kAcute},      {0xE2, U'a', kCircumflex},
-        {0xE4, U'a', kDiaeresis},  {0xE8, U'e', kGrave},      {0xE9, U'e', kAcute},
-        {0xEA, U'e', kCircumflex}, {0xEB, U'e', kDiaeresis},  {0xEC, U'i', kGrave},
-        {0xED, U'i', kAcute},      {0xEE, U'i', kCircumflex}, {0xEF, U'i', kDiaeresis},
-        {0xF2, U'o', kGrave},      {0xF3, U'o', kAcute},      {0xF4, U'o', kCircumflex},
-        {0xF6, U'o', kDiaeresis},  {0xF9, U'u', kGrave},      {0xFA, U'u', kAcute},
-        {0xFB, U'u', kCircumflex}, {0xFC, U'u', kDiaeresis},  {0xFD, U'y', kAcute},
-        {0xFF, U'y', kDiaeresis},
-    };
-    for (const auto& a : kAccented)
-        if (a.from == c)
-            return {a.base, a.accent};
-    return {c, 0};
+// Characters known to take exactly one place in the accent section. For the others the files
+// leave it open, so an accent after one of them can't be placed.
+bool Jet4AccentPlaceKnown(char32_t c) {
+    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || c == U' ' || c >= 0xAA;
 }
 
 bool Jet4TextKey(const std::u32string& text, KeyBytes& out, std::string& why) {
     std::vector<std::uint8_t> accents;
-    std::vector<std::pair<std::size_t, std::uint8_t>> specials; // position, code
-    for (std::size_t pos = 0; pos < text.size(); ++pos) {
-        char32_t c = text[pos];
-        bool special = false;
-        for (const auto& s : kJet4Specials)
-            if (s.c == c) {
-                specials.emplace_back(pos, s.code);
-                special = true;
-            }
-        if (special)
-            continue;
-        auto [base, accent] = Jet4Fold(c);
-        std::uint8_t weight = 0;
-        for (const auto& w : kJet4Weights)
-            if (w.c == base)
-                weight = w.weight;
-        if (weight == 0) {
+    std::vector<std::pair<std::size_t, std::uint8_t>> specials; // main weights before it, code
+    bool placesKnown = true;
+    for (char32_t c : text) {
+        if (c == 0 || c > 0xFF) {
             why = "no key is known for character " + CharName(c);
             return false;
         }
-        out.push_back(weight);
-        accents.push_back(accent ? accent : kJet4NoAccent);
+        const Jet4Char& ch = kJet4Chars[c];
+        if (ch.special) {
+            specials.emplace_back(accents.size(), ch.code);
+            placesKnown = false;
+            continue;
+        }
+        if (ch.code && !placesKnown) {
+            why =
+                "the accent of " + CharName(c) + " can't be placed after the characters before it";
+            return false;
+        }
+        placesKnown = placesKnown && Jet4AccentPlaceKnown(c);
+        out.push_back(ch.w1);
+        if (ch.w2)
+            out.push_back(ch.w2);
+        accents.push_back(ch.code ? ch.code : kJet4NoAccent);
     }
     while (!accents.empty() && accents.back() == kJet4NoAccent)
         accents.pop_back();
-    if (!specials.empty() && (!accents.empty() || specials.size() > 1)) {
-        why = "no key is known for several of ' and - or one of them with accents";
-        return false;
-    }
-    out.push_back(0x01);
+    out.push_back(kSectionEnd);
     out.insert(out.end(), accents.begin(), accents.end());
     if (!specials.empty()) {
-        // Sections for case and further weights stay empty; then position and code.
-        auto [pos, code] = specials.front();
-        unsigned where = 0x8000u + 7u + 4u * static_cast<unsigned>(pos);
-        if (where > 0xFFFF) {
-            why = "text too long for its key";
-            return false;
+        // The sections between stay empty; then each left-out character by place and code.
+        out.insert(out.end(), {kSectionEnd, kSectionEnd, kSectionEnd});
+        for (auto [place, code] : specials) {
+            unsigned where = 0x8000u + 7u + 4u * static_cast<unsigned>(place);
+            if (where > 0xFFFF) {
+                why = "the text is too long for its key";
+                return false;
+            }
+            out.insert(out.end(), {static_cast<std::uint8_t>(where >> 8),
+                                   static_cast<std::uint8_t>(where), std::uint8_t{0x06}, code});
         }
-        for (std::uint8_t b : {std::uint8_t{0x01}, std::uint8_t{0x01}, std::uint8_t{0x01},
-                               static_cast<std::uint8_t>(where >> 8),
-                               static_cast<std::uint8_t>(where), std::uint8_t{0x06}, code})
-            out.push_back(b);
     }
     out.push_back(kTextEnd);
     return true;
