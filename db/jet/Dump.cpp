@@ -292,7 +292,10 @@ void WriteDump(const Database& db, std::ostream& out) {
             out << "# column\t" << c.name << "\t" << TypeName(c.type) << "\t"
                 << (text && jet4 ? c.length / 2 : c.length) << "\n";
         }
-        for (const LogicalIndex& x : t.indexes) {
+        std::vector<LogicalIndex> indexes = t.indexes;
+        std::sort(indexes.begin(), indexes.end(),
+                  [](const auto& a, const auto& b) { return a.name < b.name; });
+        for (const LogicalIndex& x : indexes) {
             const IndexData& data = t.indexData[static_cast<std::size_t>(x.dataNumber)];
             out << "# index\t" << x.name << "\t";
             for (std::size_t i = 0; i < data.columns.size(); ++i) {

@@ -277,7 +277,7 @@ struct Database::Impl {
             }
             x.usedPagesPointer = Le32(d, cols + 30);
             x.rootPage = Le32(d, cols + 34);
-            x.flags = d[cols + 38];
+            x.flags = d[cols + f.indexDataFlags];
             t.indexData.push_back(std::move(x));
         }
         for (std::uint32_t i = 0; i < indexCount; ++i, at += f.logicalIndexEntry) {
@@ -504,9 +504,12 @@ struct Database::Impl {
             if ((*holder)[0] != PageType::Data) {
                 Damaged("an overflow row points to a page that is not a data page");
             }
+            // The row an overflow pointer leads to is flagged deleted, so that a scan of its page
+            // passes it by; its offsets must still be sound.
             s = RowSlot(*holder, RowPart(pointer));
-            if (s.deleted) {
-                Damaged("an overflow row points to a deleted row");
+            s.deleted = false;
+            if (s.start > s.end || s.end > format.pageSize) {
+                Damaged("an overflow row points to a row outside its page");
             }
         }
         return CrackRow(table, std::span(*holder).subspan(s.start, s.end - s.start));

@@ -26,7 +26,7 @@ struct Format {
     std::size_t colNumber = 0x05, colVarIndex = 0x07, colPrecision = 0x0B, colScale = 0x0C,
                 colSortOrder = 0x0B, colFlags = 0x0F, colFixedOffset = 0x15, colLength = 0x17;
     std::size_t nameLengthSize = 2;
-    std::size_t indexDataEntry = 52, indexDataColumnsAt = 4;
+    std::size_t indexDataEntry = 52, indexDataColumnsAt = 4, indexDataFlags = 42;
     std::size_t logicalIndexEntry = 28, logicalIndexAt = 4;
 
     static Format Jet3();
@@ -63,6 +63,7 @@ inline Format Format::Jet3() {
     f.nameLengthSize = 1;
     f.indexDataEntry = 39;
     f.indexDataColumnsAt = 0;
+    f.indexDataFlags = 38;
     f.logicalIndexEntry = 20;
     f.logicalIndexAt = 0;
     return f;
