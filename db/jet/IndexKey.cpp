@@ -22,9 +22,12 @@ struct Jet3Char {
 constexpr Jet3Char kJet3Chars[256] = {
 #include "db/jet/Jet3General97.inc"
 };
-// The accent section counts letters; these are known to be passed over ('-', no-break space).
-constexpr bool Jet3SkippedInAccents(std::uint8_t b) {
-    return b == 0x2D || b == 0xA0;
+// The accent section counts letters and passes over symbols (below the digits in weight): the
+// files show it for '-', the no-break space and the florin sign. How digits and letters of two
+// weights (ß, æ, œ) count there is not shown.
+constexpr std::uint8_t kJet3Digits = 0x56;
+constexpr bool Jet3SkippedInAccents(const Jet3Char& c) {
+    return c.w1 < kJet3Digits && c.w2 == 0;
 }
 constexpr bool Jet3Letter(const Jet3Char& c) {
     return c.w1 >= 0x60 && c.w2 == 0;
@@ -104,7 +107,7 @@ bool Jet3TextKey(const std::u32string& text, KeyBytes& out, std::string& why) {
         }
         if (Jet3Letter(ch))
             accents.push_back(ch.accent ? ch.accent : 2);
-        else if (!Jet3SkippedInAccents(*b))
+        else if (!Jet3SkippedInAccents(ch))
             positionsKnown = false; // how it counts in the accent section is unknown
     }
     if (!anyAccent) {
