@@ -29,10 +29,14 @@ struct Finding {
     std::string index; // the logical index names, for index findings
     std::string text;  // a complete sentence
 
+    /// Whether this is a fault of the file; an unencodable key only marks a row the check
+    /// couldn't verify.
+    bool IsFault() const { return kind != FindingKind::Unencodable; }
     std::string ToString() const;
 };
 
-/// Every inconsistency of `db`; empty when the file is sound.
+/// Every inconsistency of `db`, and every row whose keys it couldn't verify; the file is sound
+/// when no finding is a fault.
 std::vector<Finding> Check(const Database& db);
 
 /// A short name for `kind` ("row-count", "index-key", ...), as findings are printed.

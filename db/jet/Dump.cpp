@@ -182,7 +182,14 @@ int CompareValues(const Value& a, const Value& b) {
     if (a.index() != b.index()) {
         return a.index() < b.index() ? -1 : 1;
     }
-    auto cmp = [](const auto& x, const auto& y) { return x < y ? -1 : (y < x ? 1 : 0); };
+    auto cmp = [](const auto& x, const auto& y) {
+        if constexpr (std::is_floating_point_v<std::decay_t<decltype(x)>>) {
+            if (std::isnan(x) || std::isnan(y)) { // NaN last, so that sorting stays well-defined
+                return std::isnan(x) == std::isnan(y) ? 0 : (std::isnan(x) ? 1 : -1);
+            }
+        }
+        return x < y ? -1 : (y < x ? 1 : 0);
+    };
     return std::visit(
         [&](const auto& x) -> int {
             using T = std::decay_t<decltype(x)>;

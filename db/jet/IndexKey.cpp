@@ -22,25 +22,32 @@ struct Jet3Char {
 constexpr Jet3Char kJet3Chars[256] = {
 #include "db/jet/Jet3General97.inc"
 };
-// The accent section counts letters; these are known to be passed over ('-', no-break space).
-constexpr bool Jet3SkippedInAccents(std::uint8_t b) {
-    return b == 0x2D || b == 0xA0;
+// The accent section counts letters and passes over symbols (below the digits in weight): the
+// files show it for '-', the no-break space and the florin sign. How digits and letters of two
+// weights (ß, æ, œ) count there is not shown.
+constexpr std::uint8_t kJet3Digits = 0x56;
+constexpr bool Jet3SkippedInAccents(const Jet3Char& c) {
+    return c.w1 < kJet3Digits && c.w2 == 0;
 }
 constexpr bool Jet3Letter(const Jet3Char& c) {
     return c.w1 >= 0x60 && c.w2 == 0;
 }
 
 // The code page's characters 0x80-0x9F (the rest of Windows-1252 equals Latin-1). The five bytes
-// that the code page leaves undefined stand for the control characters of the same number, as
-// Windows converts them.
+// it leaves undefined read as U+FFFD or as the control character of the same number; Access 97
+// gives all five one key (that of the control characters), so either form has a known key.
 constexpr char16_t kCp1252High[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char32_t kReplacement = 0xFFFD;
+constexpr std::uint8_t kUndefinedByte = 0x81;
 
 std::optional<std::uint8_t> ToCp1252(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return static_cast<std::uint8_t>(c);
+    if (c == kReplacement)
+        return kUndefinedByte;
     for (int i = 0; i < 32; ++i)
         if (kCp1252High[i] == c)
             return static_cast<std::uint8_t>(0x80 + i);
@@ -100,7 +107,7 @@ bool Jet3TextKey(const std::u32string& text, KeyBytes& out, std::string& why) {
         }
         if (Jet3Letter(ch))
             accents.push_back(ch.accent ? ch.accent : 2);
-        else if (!Jet3SkippedInAccents(*b))
+        else if (!Jet3SkippedInAccents(ch))
             positionsKnown = false; // how it counts in the accent section is unknown
     }
     if (!anyAccent) {

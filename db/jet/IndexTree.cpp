@@ -1,5 +1,6 @@
 #include "db/jet/IndexTree.h"
 
+#include "db/jet/Dump.h"
 #include "db/jet/JetError.h"
 
 #include <algorithm>
@@ -163,6 +164,35 @@ bool FindIndexEntry(IndexPages& pages, const TableDef& table, const IndexData& i
         page->entries.begin(), page->entries.end(), 0,
         [&](const IndexEntry& e, int) { return CompareEntries(e.key, e.row, key, row) < 0; });
     return it != page->entries.end() && CompareEntries(it->key, it->row, key, row) == 0;
+}
+
+void WriteIndexKeys(const Database& db, std::string_view tableName, std::string_view indexName,
+                    std::ostream& out) {
+    const std::optional<TableDef> table = db.FindTable(tableName);
+    if (!table)
+        throw JetError("The database has no table named " + std::string(tableName) + ".");
+    const IndexData* data = nullptr;
+    for (const LogicalIndex& li : table->indexes)
+        for (const IndexData& d : table->indexData)
+            if (SameName(li.name, indexName) && d.number == li.dataNumber)
+                data = &d;
+    if (!data)
+        throw JetError("Table " + table->name + " has no index named " + std::string(indexName) +
+                       ".");
+    IndexPages pages(db);
+    ForEachIndexEntry(pages, *table, *data, [&](const IndexEntry& e, std::uint32_t) {
+        out << HexOf(e.key) << "\t" << e.row.page << ":" << e.row.row;
+        const auto values = db.ReadRow(*table, e.row);
+        for (const IndexColumn& ic : data->columns) {
+            out << "\t";
+            for (std::size_t i = 0; values && i < table->columns.size(); ++i)
+                if (table->columns[i].number == ic.columnNumber)
+                    out << FormatValue(table->columns[i], (*values)[i]);
+            if (!values)
+                out << "(no row)";
+        }
+        out << "\n";
+    });
 }
 
 } // namespace kw::jet

@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <span>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -65,5 +67,11 @@ void ForEachIndexEntry(IndexPages& pages, const TableDef& table, const IndexData
 /// intermediate page the first child whose last entry is not below it. Raises JetError as above.
 bool FindIndexEntry(IndexPages& pages, const TableDef& table, const IndexData& index,
                     const KeyBytes& key, RowId row);
+
+/// Writes every entry of the index named `index` of table `table` in order, one per line: the key
+/// in hex, the row as page:row, and the row's values of the indexed columns as the dump prints
+/// them. Raises JetError when there is no such table or index, or a page is damaged.
+void WriteIndexKeys(const Database& db, std::string_view table, std::string_view index,
+                    std::ostream& out);
 
 } // namespace kw::jet

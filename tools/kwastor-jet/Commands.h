@@ -14,5 +14,7 @@ struct Arguments {
 
 int Dump(const Arguments& args);
 int Info(const Arguments& args);
+int Check(const Arguments& args);
+int Keys(const Arguments& args);
 
 } // namespace kw::jet::tool

@@ -21,6 +21,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"dump", "FILE [--password P]", 1, kw::jet::tool::Dump},
     {"info", "FILE [--password P]", 1, kw::jet::tool::Info},
+    {"check", "FILE [--password P]", 1, kw::jet::tool::Check},
+    {"keys", "FILE TABLE INDEX [--password P]", 3, kw::jet::tool::Keys},
 };
 
 int Usage() {
