@@ -58,18 +58,6 @@ void Damaged(const std::string& what) {
     throw JetError("The database file is damaged: " + what + ".");
 }
 
-namespace {
-
-// Bounds on chains and loops, so that a damaged file ends in an error rather than a hang.
-constexpr int kMaxLookupHops = 8;
-
-std::uint32_t PagePart(std::uint32_t pointer) {
-    return pointer >> 8;
-}
-std::uint8_t RowPart(std::uint32_t pointer) {
-    return static_cast<std::uint8_t>(pointer & 0xFF);
-}
-
 std::size_t FixedSize(const Column& c) {
     switch (c.type) {
     case Type::Boolean:
@@ -92,6 +80,18 @@ std::size_t FixedSize(const Column& c) {
     default:
         return c.length;
     }
+}
+
+namespace {
+
+// Bounds on chains and loops, so that a damaged file ends in an error rather than a hang.
+constexpr int kMaxLookupHops = 8;
+
+std::uint32_t PagePart(std::uint32_t pointer) {
+    return pointer >> 8;
+}
+std::uint8_t RowPart(std::uint32_t pointer) {
+    return static_cast<std::uint8_t>(pointer & 0xFF);
 }
 
 } // namespace
@@ -260,6 +260,7 @@ struct Database::Impl {
             c.sortOrder = Le16(d, at + f.colSortOrder);
             c.flags = d[at + f.colFlags];
             c.fixed = (c.flags & ColumnFlag::Fixed) != 0;
+            c.compressed = f.version == Version::Jet4 && (d[at + f.colFlags + 1] & 0x01);
             c.fixedOffset = Le16(d, at + f.colFixedOffset);
             c.length = Le16(d, at + f.colLength);
             t.columns.push_back(std::move(c));

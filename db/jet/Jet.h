@@ -55,6 +55,7 @@ struct Column {
     std::uint8_t precision = 0;    // Numeric
     std::uint8_t scale = 0;        // Numeric
     std::uint16_t sortOrder = 0;   // text: the column's sort order (Jet 4), or code page (Jet 3)
+    bool compressed = false;       // Jet 4 text kept as "compressed Unicode" where it can be
 };
 
 /// A set of pages: the owned pages or those with free space of a table, the pages of an index.

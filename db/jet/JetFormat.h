@@ -82,6 +82,9 @@ inline constexpr std::uint16_t Deleted = 0x8000, Lookup = 0x4000, OffsetMask = 0
 
 [[noreturn]] void Damaged(const std::string& what);
 
+/// The bytes a fixed column takes in a row's fixed part (0 for Boolean, which lives in the mask).
+std::size_t FixedSize(const Column& c);
+
 inline void Need(std::span<const std::uint8_t> b, std::size_t at, std::size_t n) {
     if (at > b.size() || n > b.size() - at) {
         Damaged("a structure runs past the end of its page or row");
