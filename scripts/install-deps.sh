@@ -15,4 +15,4 @@ apt-get install -y -q --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   espeak-ng libespeak-ng-dev sox libsox-fmt-all file imagemagick libwmf-bin fonts-urw-base35 \
   xvfb xauth xdotool x11-utils fonts-wine fonts-dejavu-core \
-  time ca-certificates mount
+  mdbtools time ca-certificates mount

@@ -1,0 +1,258 @@
+#include "db/jet/Check.h"
+
+#include "db/jet/IndexKey.h"
+#include "db/jet/IndexTree.h"
+#include "db/jet/JetError.h"
+
+#include <map>
+#include <unordered_map>
+
+namespace kw::jet {
+namespace {
+
+std::string RowText(RowId id) {
+    return std::to_string(id.page) + ":" + std::to_string(id.row);
+}
+
+std::string IndexNames(const TableDef& table, const IndexData& data) {
+    std::string names;
+    for (const LogicalIndex& li : table.indexes)
+        if (li.dataNumber == data.number)
+            names += (names.empty() ? "" : ",") + li.name;
+    return names.empty() ? "#" + std::to_string(data.number) : names;
+}
+
+class Checker {
+public:
+    explicit Checker(const Database& db) : db_(db), pages_(db) {}
+
+    std::vector<Finding> Run() {
+        std::vector<TableDef> all;
+        try {
+            all = db_.Tables(true);
+        } catch (const JetError& e) {
+            Add(FindingKind::Damaged, {}, {}, e.what());
+            return std::move(findings_);
+        }
+        for (const TableDef& table : all) {
+            CheckUsageMaps(table);
+            if (!table.system)
+                CheckTable(table);
+        }
+        return std::move(findings_);
+    }
+
+private:
+    void Add(FindingKind kind, std::string table, std::string index, std::string text) {
+        findings_.push_back({kind, std::move(table), std::move(index), std::move(text)});
+    }
+
+    struct IndexState {
+        const IndexData* data;
+        std::string names;
+        std::uint64_t expected = 0; // rows that the index must hold
+        bool broken = false;        // its tree can't be read: no further findings about it
+    };
+
+    void CheckTable(const TableDef& table) {
+        std::vector<IndexState> indexes;
+        for (const IndexData& d : table.indexData)
+            indexes.push_back({&d, IndexNames(table, d)});
+
+        // Rows: their number, and each found through every index by its key.
+        std::uint64_t rows = 0;
+        try {
+            db_.ForEachRow(table, [&](RowId id, const std::vector<Value>& values) {
+                ++rows;
+                for (IndexState& ix : indexes)
+                    CheckRowInIndex(table, ix, id, values);
+            });
+        } catch (const JetError& e) {
+            Add(FindingKind::Damaged, table.name, {}, e.what());
+            return;
+        }
+        if (rows != table.rowCount)
+            Add(FindingKind::RowCount, table.name, {},
+                "The definition counts " + std::to_string(table.rowCount) + " rows; " +
+                    std::to_string(rows) + " are live.");
+
+        // Entries: in order, each on a live row with the key of its values.
+        for (IndexState& ix : indexes)
+            if (!ix.broken)
+                CheckEntries(table, ix);
+    }
+
+    void CheckRowInIndex(const TableDef& table, IndexState& ix, RowId id,
+                         const std::vector<Value>& values) {
+        if (ix.broken)
+            return;
+        if ((ix.data->flags & IndexFlag::IgnoreNulls) && AllKeyColumnsNull(table, *ix.data, values))
+            return;
+        ++ix.expected;
+        KeyResult key = ComputeKey(table, *ix.data, values, db_.GetVersion());
+        if (!key.Ok()) {
+            Add(FindingKind::Unencodable, table.name, ix.names,
+                "The key of row " + RowText(id) + " can't be computed: " + key.unencodable + ".");
+            return;
+        }
+        try {
+            if (!FindIndexEntry(pages_, table, *ix.data, key.bytes, id))
+                Add(FindingKind::IndexMissing, table.name, ix.names,
+                    "Row " + RowText(id) + " isn't found under its key " + HexOf(key.bytes) + ".");
+        } catch (const JetError& e) {
+            Add(FindingKind::Damaged, table.name, ix.names, e.what());
+            ix.broken = true;
+        }
+    }
+
+    void CheckEntries(const TableDef& table, IndexState& ix) {
+        std::uint64_t entries = 0;
+        bool havePrev = false, prevHasNull = false;
+        KeyBytes prevKey;
+        RowId prevRow;
+        const bool unique = ix.data->flags & IndexFlag::Unique;
+        try {
+            ForEachIndexEntry(
+                pages_, table, *ix.data, [&](const IndexEntry& e, std::uint32_t leaf) {
+                    ++entries;
+                    std::string where = "The entry for row " + RowText(e.row) + " on index page " +
+                                        std::to_string(leaf);
+                    if (havePrev && CompareEntries(prevKey, prevRow, e.key, e.row) >= 0)
+                        Add(FindingKind::IndexOrder, table.name, ix.names,
+                            where + " doesn't follow the entry before it.");
+                    std::optional<std::vector<Value>> values;
+                    try {
+                        values = db_.ReadRow(table, e.row);
+                    } catch (const JetError&) {
+                    }
+                    bool hasNull = false;
+                    if (!values) {
+                        Add(FindingKind::IndexDangling, table.name, ix.names,
+                            where + " points to no live row.");
+                    } else {
+                        hasNull = AnyKeyColumnNull(table, *ix.data, *values);
+                        KeyResult key = ComputeKey(table, *ix.data, *values, db_.GetVersion());
+                        if (key.Ok() && key.bytes != e.key)
+                            Add(FindingKind::IndexKey, table.name, ix.names,
+                                where + " has key " + HexOf(e.key) + "; its values give " +
+                                    HexOf(key.bytes) + ".");
+                    }
+                    if (unique && havePrev && values && !hasNull && !prevHasNull &&
+                        prevKey == e.key)
+                        Add(FindingKind::IndexDuplicate, table.name, ix.names,
+                            where + " repeats the key " + HexOf(e.key) + " in a unique index.");
+                    havePrev = true;
+                    prevHasNull = hasNull;
+                    prevKey = e.key;
+                    prevRow = e.row;
+                });
+        } catch (const JetError& e) {
+            Add(FindingKind::Damaged, table.name, ix.names, e.what());
+            return;
+        }
+        if (entries != ix.expected)
+            Add(FindingKind::IndexCount, table.name, ix.names,
+                "The index holds " + std::to_string(entries) + " entries for " +
+                    std::to_string(ix.expected) + " rows.");
+    }
+
+    // Each page a usage map names must be of the kind it stands for and belong to the table;
+    // no page may be claimed by two maps.
+    void CheckUsageMaps(const TableDef& table) {
+        Claim(table, table.ownedPages, "its data pages", PageType::Data);
+        for (std::uint32_t p : table.freeSpacePages.pages)
+            if (!std::binary_search(table.ownedPages.pages.begin(), table.ownedPages.pages.end(),
+                                    p))
+                Add(FindingKind::UsageMap, table.name, {},
+                    "Page " + std::to_string(p) +
+                        " is marked as having free space but isn't "
+                        "owned by the table.");
+        for (const IndexData& d : table.indexData)
+            Claim(table, d.usedPages, "index " + IndexNames(table, d), PageType::Leaf);
+    }
+
+    void Claim(const TableDef& table, const UsageMap& map, const std::string& what,
+               std::uint8_t type) {
+        std::string owner = "table " + table.name + " (" + what + ")";
+        for (std::uint32_t p : map.pages) {
+            auto [it, fresh] = claimed_.emplace(p, owner);
+            if (!fresh) {
+                Add(FindingKind::PageOwnedTwice, table.name, {},
+                    "Page " + std::to_string(p) + " is claimed by " + it->second + " and by " +
+                        owner + ".");
+                continue;
+            }
+            PageRef page;
+            try {
+                page = db_.ReadPage(p);
+            } catch (const JetError& e) {
+                Add(FindingKind::UsageMap, table.name, {},
+                    "The usage map of " + owner + " names page " + std::to_string(p) +
+                        ", which can't be read: " + e.what());
+                continue;
+            }
+            const auto& b = *page;
+            std::uint8_t actual = b[0];
+            bool typeOk = type == PageType::Leaf
+                              ? actual == PageType::Leaf || actual == PageType::Intermediate
+                              : actual == type;
+            std::uint32_t pageOwner =
+                b[4] | b[5] << 8 | b[6] << 16 | static_cast<std::uint32_t>(b[7]) << 24;
+            if (!typeOk || pageOwner != table.defPage)
+                Add(FindingKind::UsageMap, table.name, {},
+                    "The usage map of " + owner + " names page " + std::to_string(p) +
+                        ", a page of type " + std::to_string(actual) + " of definition " +
+                        std::to_string(pageOwner) + ".");
+        }
+    }
+
+    const Database& db_;
+    IndexPages pages_;
+    std::unordered_map<std::uint32_t, std::string> claimed_;
+    std::vector<Finding> findings_;
+};
+
+} // namespace
+
+const char* KindName(FindingKind kind) {
+    switch (kind) {
+    case FindingKind::Damaged:
+        return "damaged";
+    case FindingKind::RowCount:
+        return "row-count";
+    case FindingKind::IndexOrder:
+        return "index-order";
+    case FindingKind::IndexDangling:
+        return "index-dangling";
+    case FindingKind::IndexKey:
+        return "index-key";
+    case FindingKind::IndexMissing:
+        return "index-missing";
+    case FindingKind::IndexDuplicate:
+        return "index-duplicate";
+    case FindingKind::IndexCount:
+        return "index-count";
+    case FindingKind::Unencodable:
+        return "unencodable";
+    case FindingKind::UsageMap:
+        return "usage-map";
+    case FindingKind::PageOwnedTwice:
+        return "page-owned-twice";
+    }
+    return "unknown";
+}
+
+std::string Finding::ToString() const {
+    std::string s = KindName(kind);
+    if (!table.empty())
+        s += "\t" + table;
+    if (!index.empty())
+        s += "\t" + index;
+    return s + "\t" + text;
+}
+
+std::vector<Finding> Check(const Database& db) {
+    return Checker(db).Run();
+}
+
+} // namespace kw::jet

@@ -1,0 +1,401 @@
+#include "db/jet/Writer.h"
+
+#include "db/jet/DataPage.h"
+#include "db/jet/JetFormat.h"
+#include "db/jet/Pager.h"
+#include "db/jet/RowFormat.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kw::jet {
+
+namespace {
+
+// The global usage map, which marks the pages that are free for any use.
+constexpr std::uint32_t kGlobalMap = (1u << 8) | 0u;
+
+// The pages as the open transaction sees them, for the reader.
+class PagerView final : public PageFile {
+public:
+    explicit PagerView(Pager& pager) : pager_(pager) {}
+    std::uint64_t Size() const override {
+        return std::uint64_t{pager_.PageCount()} * pager_.PageSize();
+    }
+    void ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
+        const std::size_t size = pager_.PageSize();
+        for (std::size_t done = 0; done < out.size();) {
+            const std::uint64_t at = offset + done;
+            const PageRef page = pager_.Read(static_cast<std::uint32_t>(at / size));
+            const std::size_t within = at % size;
+            const std::size_t take = std::min(out.size() - done, size - within);
+            std::memcpy(out.data() + done, page->data() + within, take);
+            done += take;
+        }
+    }
+
+private:
+    Pager& pager_;
+};
+
+void Put32(std::span<std::uint8_t> b, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+bool IsWhole(std::uint8_t type) {
+    return type == Type::Byte || type == Type::Integer || type == Type::Long;
+}
+
+bool Holds(std::int64_t value, const Comparison& c) {
+    switch (c.op) {
+    case Comparison::Op::Equal:
+        return value == c.value;
+    case Comparison::Op::NotEqual:
+        return value != c.value;
+    case Comparison::Op::Less:
+        return value < c.value;
+    case Comparison::Op::Greater:
+        return value > c.value;
+    case Comparison::Op::LessEqual:
+        return value <= c.value;
+    case Comparison::Op::GreaterEqual:
+        return value >= c.value;
+    }
+    return false;
+}
+
+std::size_t ColumnIndex(const TableDef& table, std::string_view name) {
+    for (std::size_t i = 0; i < table.columns.size(); ++i)
+        if (SameName(table.columns[i].name, name))
+            return i;
+    throw JetError("Table \"" + table.name + "\" has no column \"" + std::string(name) + "\".");
+}
+
+// A condition with its columns found: (column index, comparison).
+using Resolved = std::vector<std::pair<std::size_t, Comparison>>;
+
+Resolved Resolve(const TableDef& table, const Condition& where) {
+    Resolved out;
+    for (const Comparison& c : where) {
+        const std::size_t i = ColumnIndex(table, c.column);
+        if (!IsWhole(table.columns[i].type))
+            throw JetError("Column \"" + table.columns[i].name + "\" of table \"" + table.name +
+                           "\" is not a whole-number column and can't be compared with " +
+                           std::to_string(c.value) + ".");
+        out.emplace_back(i, c);
+    }
+    return out;
+}
+
+bool Selects(const Resolved& where, const std::vector<Value>& row) {
+    return std::all_of(where.begin(), where.end(), [&](const auto& w) {
+        const auto* v = std::get_if<std::int64_t>(&row[w.first]);
+        return v != nullptr && Holds(*v, w.second);
+    });
+}
+
+} // namespace
+
+struct Writer::Impl {
+    std::string password;
+    std::unique_ptr<Pager> pager;
+    Format format;
+    std::unique_ptr<Database> reader;
+
+    Database& Read() {
+        if (!reader)
+            reader = Database::Open(std::make_unique<PagerView>(*pager), password);
+        return *reader;
+    }
+
+    TableDef Table(std::string_view name) {
+        std::optional<TableDef> table = Read().FindTable(name);
+        if (!table || table->system)
+            throw JetError("The database has no table \"" + std::string(name) + "\".");
+        return *table;
+    }
+
+    void RefuseUnkept(const TableDef& table) const {
+        if (!table.indexData.empty() || !table.indexes.empty())
+            throw JetError("Table \"" + table.name +
+                           "\" has indexes, which this writer doesn't "
+                           "keep yet; the table is left unchanged.");
+        for (const Column& c : table.columns)
+            if (c.flags & (ColumnFlag::AutoNumber | ColumnFlag::AutoGuid))
+                throw JetError("Table \"" + table.name + "\" has an AutoNumber column (\"" +
+                               c.name +
+                               "\"), whose counter this writer doesn't keep; the table is left "
+                               "unchanged.");
+    }
+
+    // Runs one statement: by itself in a transaction of its own, or inside the open one, undone
+    // alone when it fails.
+    template <class F> int Statement(F&& change) {
+        const bool own = !pager->InTransaction();
+        if (own)
+            pager->Begin();
+        Pager::Savepoint mark = pager->Mark();
+        try {
+            const int count = change();
+            reader.reset();
+            if (own)
+                pager->Commit();
+            return count;
+        } catch (...) {
+            reader.reset();
+            if (own)
+                pager->Rollback();
+            else
+                pager->RollbackTo(std::move(mark));
+            throw;
+        }
+    }
+
+    // Sets page `page` in the usage map whose row `pointer` names. A map that has no room for it
+    // moves its window (inline maps) or gains a map page (reference maps). `outsideIsSet` is true
+    // for the global map, for which pages outside it count as free.
+    void SetInMap(std::uint32_t pointer, std::uint32_t page, bool set, bool outsideIsSet) {
+        const Format& f = format;
+        const std::uint32_t mapPage = pointer >> 8;
+        const auto mapRow = static_cast<std::uint16_t>(pointer & 0xFF);
+        const RowSlotBytes where = RowBytesOnPage(*pager->Read(mapPage), f, mapRow);
+        const std::size_t length = where.end - where.start;
+        if (length < 5)
+            Damaged("a usage map row is too short");
+        const std::uint8_t kind = (*pager->Read(mapPage))[where.start];
+        const auto refuse = [&](const std::string& why) {
+            throw JetError("A usage map of the database can't record page " + std::to_string(page) +
+                           ": " + why + ". Nothing was changed.");
+        };
+        if (kind == 0) {
+            const std::uint32_t first = Le32(*pager->Read(mapPage), where.start + 1);
+            const std::size_t bits = (length - 5) * 8;
+            if (page >= first && page - first < bits) {
+                std::span<std::uint8_t> row = pager->Change(mapPage).subspan(where.start, length);
+                const std::size_t bit = page - first;
+                if (set)
+                    row[5 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+                else
+                    row[5 + bit / 8] &= static_cast<std::uint8_t>(~(1u << (bit % 8)));
+                return;
+            }
+            if (set == outsideIsSet)
+                return;
+            if (outsideIsSet)
+                refuse("the file has grown beyond the pages its global map covers");
+            MoveInlineMap(mapPage, where, page);
+            return;
+        }
+        if (kind != 1)
+            Damaged("a usage map has an unknown kind");
+        const std::size_t perPage = (f.pageSize - 4) * 8;
+        const std::size_t index = page / perPage;
+        if (1 + 4 * (index + 1) > length)
+            refuse("it lies beyond the pages the map can name");
+        std::uint32_t bitsPage = Le32(*pager->Read(mapPage), where.start + 1 + 4 * index);
+        if (bitsPage == 0) {
+            if (set == outsideIsSet)
+                return;
+            if (outsideIsSet)
+                refuse("the global map has no page for it");
+            bitsPage = NewMapPage();
+            Put32(pager->Change(mapPage), where.start + 1 + 4 * index, bitsPage);
+        }
+        std::span<std::uint8_t> bitsBytes = pager->Change(bitsPage);
+        if (bitsBytes[0] != PageType::UsageMap)
+            Damaged("usage map page " + std::to_string(bitsPage) + " has the wrong type");
+        const std::size_t bit = page % perPage;
+        if (set)
+            bitsBytes[4 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+        else
+            bitsBytes[4 + bit / 8] &= static_cast<std::uint8_t>(~(1u << (bit % 8)));
+    }
+
+    // An inline map whose window doesn't reach `page`: the window moves when its pages and the
+    // new one fit in it, else the map becomes a reference map with a map page of its own.
+    void MoveInlineMap(std::uint32_t mapPage, const RowSlotBytes& where, std::uint32_t page) {
+        const std::size_t length = where.end - where.start;
+        const std::size_t bits = (length - 5) * 8;
+        std::vector<std::uint32_t> pages{page};
+        {
+            const PageRef bytes = pager->Read(mapPage);
+            const std::uint32_t first = Le32(*bytes, where.start + 1);
+            for (std::size_t bit = 0; bit < bits; ++bit)
+                if (((*bytes)[where.start + 5 + bit / 8] >> (bit % 8)) & 1)
+                    pages.push_back(first + static_cast<std::uint32_t>(bit));
+        }
+        const auto [low, high] = std::minmax_element(pages.begin(), pages.end());
+        const std::uint32_t start = *low - *low % 8;
+        if (*high - start < bits) {
+            std::span<std::uint8_t> row = pager->Change(mapPage).subspan(where.start, length);
+            std::fill(row.begin() + 1, row.end(), 0);
+            Put32(row, 1, start);
+            for (std::uint32_t p : pages)
+                row[5 + (p - start) / 8] |= static_cast<std::uint8_t>(1u << ((p - start) % 8));
+            return;
+        }
+        const std::size_t perPage = (format.pageSize - 4) * 8;
+        if (*high >= perPage)
+            throw JetError("A usage map of the database can't record page " + std::to_string(page) +
+                           ". Nothing was changed.");
+        const std::uint32_t bitsPage = NewMapPage();
+        std::span<std::uint8_t> bitsBytes = pager->Change(bitsPage);
+        for (std::uint32_t p : pages)
+            bitsBytes[4 + p / 8] |= static_cast<std::uint8_t>(1u << (p % 8));
+        std::span<std::uint8_t> row = pager->Change(mapPage).subspan(where.start, length);
+        std::fill(row.begin(), row.end(), 0);
+        row[0] = 1;
+        Put32(row, 1, bitsPage);
+    }
+
+    // A new page at the end of the file, taken out of the global map's free pages.
+    std::uint32_t NewPage() {
+        const std::uint32_t page = pager->Grow();
+        SetInMap(kGlobalMap, page, false, true);
+        return page;
+    }
+
+    std::uint32_t NewMapPage() {
+        const std::uint32_t page = NewPage();
+        std::span<std::uint8_t> bytes = pager->Change(page);
+        bytes[0] = PageType::UsageMap;
+        bytes[1] = 0x01;
+        return page;
+    }
+
+    std::uint32_t MapPointer(const UsageMap& map) const { return (map.page << 8) | map.row; }
+
+    void SetRowCount(const TableDef& table, std::int64_t count) {
+        Put32(pager->Change(table.defPage), format.tdefRowCount,
+              static_cast<std::uint32_t>(std::max<std::int64_t>(count, 0)));
+    }
+
+    int Insert(std::string_view name, const std::vector<Value>& values) {
+        const TableDef table = Table(name);
+        RefuseUnkept(table);
+        const std::uint16_t columnCount =
+            Le16(*pager->Read(table.defPage), format.tdefTableType + 1);
+        const std::vector<std::uint8_t> row = PackRow(format.version, table, columnCount, values);
+        if (format.dataRowTable + 2 + row.size() > format.pageSize)
+            throw JetError("The row is too large for a page of table \"" + table.name + "\".");
+        std::uint32_t target = 0;
+        for (const std::uint32_t p : table.freeSpacePages.pages) {
+            const PageRef page = pager->Read(p);
+            if ((*page)[0] == PageType::Data && Le32(*page, 4) == table.defPage &&
+                RowFits(*page, format, row.size())) {
+                target = p;
+                break;
+            }
+        }
+        if (target == 0) {
+            target = NewPage();
+            InitDataPage(pager->Change(target), format, table.defPage);
+            SetInMap(MapPointer(table.ownedPages), target, true, false);
+            SetInMap(MapPointer(table.freeSpacePages), target, true, false);
+        }
+        AddRowToPage(pager->Change(target), format, row);
+        SetRowCount(table, std::int64_t{table.rowCount} + 1);
+        return 1;
+    }
+
+    void RemoveRow(RowId id) {
+        const RowSlotBytes slot = RowBytesOnPage(*pager->Read(id.page), format, id.row);
+        if (slot.flags & RowFlag::Lookup) {
+            // The row's values lie on another page, in a row flagged deleted; both go.
+            const std::uint32_t pointer = Le32(*pager->Read(id.page), slot.start);
+            RemoveRowFromPage(pager->Change(pointer >> 8), format,
+                              static_cast<std::uint16_t>(pointer & 0xFF));
+        }
+        RemoveRowFromPage(pager->Change(id.page), format, id.row);
+    }
+
+    int Delete(std::string_view name, const Condition& where) {
+        const TableDef table = Table(name);
+        const Resolved condition = Resolve(table, where);
+        std::vector<RowId> chosen;
+        Read().ForEachRow(table, [&](RowId id, const std::vector<Value>& row) {
+            if (Selects(condition, row))
+                chosen.push_back(id);
+        });
+        if (chosen.empty())
+            return 0;
+        RefuseUnkept(table);
+        for (const RowId& id : chosen) {
+            RemoveRow(id);
+            SetInMap(MapPointer(table.freeSpacePages), id.page, true, false);
+        }
+        SetRowCount(table, std::int64_t{table.rowCount} - static_cast<std::int64_t>(chosen.size()));
+        return static_cast<int>(chosen.size());
+    }
+};
+
+Writer::Writer(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Writer::~Writer() = default;
+
+std::unique_ptr<Writer> Writer::Open(const std::string& path, std::string_view password,
+                                     FileSystem& files) {
+    auto impl = std::make_unique<Impl>();
+    impl->password = std::string(password);
+    // Read once to learn the page size and check the password; then lock, and read again under
+    // the lock through the pager.
+    const std::size_t pageSize = Database::Open(path, password)->PageSize();
+    impl->pager = Pager::Open(path, pageSize, files);
+    impl->format = impl->Read().GetVersion() == Version::Jet3 ? Format::Jet3() : Format::Jet4();
+    return std::unique_ptr<Writer>(new Writer(std::move(impl)));
+}
+
+void Writer::Begin() {
+    impl_->pager->Begin();
+}
+
+void Writer::Commit() {
+    impl_->reader.reset();
+    impl_->pager->Commit();
+}
+
+void Writer::Rollback() {
+    impl_->reader.reset();
+    impl_->pager->Rollback();
+}
+
+int Writer::Insert(std::string_view table, const std::vector<Value>& values) {
+    return impl_->Statement([&] { return impl_->Insert(table, values); });
+}
+
+int Writer::Delete(std::string_view table, const Condition& where) {
+    return impl_->Statement([&] { return impl_->Delete(table, where); });
+}
+
+std::optional<std::int64_t> Writer::Max(std::string_view table, std::string_view column,
+                                        const Condition& where) {
+    std::optional<std::int64_t> highest;
+    const TableDef t = impl_->Table(table);
+    const std::size_t i = ColumnIndex(t, column);
+    const Resolved condition = Resolve(t, where);
+    impl_->Read().ForEachRow(t, [&](RowId, const std::vector<Value>& row) {
+        const auto* v = std::get_if<std::int64_t>(&row[i]);
+        if (v != nullptr && Selects(condition, row))
+            highest = std::max(highest.value_or(*v), *v);
+    });
+    return highest;
+}
+
+std::vector<Value> Writer::Select(std::string_view table, std::string_view column,
+                                  const Condition& where) {
+    std::vector<Value> values;
+    const TableDef t = impl_->Table(table);
+    const std::size_t i = ColumnIndex(t, column);
+    const Resolved condition = Resolve(t, where);
+    impl_->Read().ForEachRow(t, [&](RowId, const std::vector<Value>& row) {
+        if (Selects(condition, row))
+            values.push_back(row[i]);
+    });
+    return values;
+}
+
+const Database& Writer::Reader() {
+    return impl_->Read();
+}
+
+} // namespace kw::jet
