@@ -254,22 +254,4 @@ Statement Parse(const std::string& sql) {
     throw Failure("niet ondersteunde opdracht: " + sql);
 }
 
-bool Holds(CompareOp op, std::int64_t value, std::int64_t literal) {
-    switch (op) {
-    case CompareOp::Equal:
-        return value == literal;
-    case CompareOp::NotEqual:
-        return value != literal;
-    case CompareOp::Less:
-        return value < literal;
-    case CompareOp::Greater:
-        return value > literal;
-    case CompareOp::LessOrEqual:
-        return value <= literal;
-    case CompareOp::GreaterOrEqual:
-        return value >= literal;
-    }
-    return false;
-}
-
 } // namespace kw::sql

@@ -67,7 +67,4 @@ using Statement = std::variant<Delete, Insert, SelectMax, SelectColumn>;
 /// outside the forms above, including a number beyond 64 bits and an unclosed text.
 Statement Parse(const std::string& sql);
 
-/// Whether value satisfies a comparison of the given kind with the literal.
-bool Holds(CompareOp op, std::int64_t value, std::int64_t literal);
-
 } // namespace kw::sql

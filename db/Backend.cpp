@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
@@ -55,8 +56,12 @@ std::unique_ptr<Connection> OpenDatabaseFile(const std::string& path) {
     if (head.size() >= kSignatureOffset + kJetSignature.size()) {
         const std::string_view signature =
             std::string_view(head).substr(kSignatureOffset, kJetSignature.size());
-        if (signature == kJetSignature || signature == kAceSignature)
-            return OpenOdbc(kAccessConnectionString + path);
+        if (signature == kJetSignature || signature == kAceSignature) {
+            const char* choice = std::getenv(kDatabaseChoiceVariable);
+            if (choice && std::string_view(choice) == "odbc")
+                return OpenOdbc(kAccessConnectionString + path);
+            return OpenJet(kAccessConnectionString + path);
+        }
     }
     throw Failure("'" + path + "' is geen database (geen SQLite- of Access-bestand)");
 }

@@ -35,16 +35,26 @@ inline constexpr const char* kAccessConnectionString =
 /// How long a statement waits for another process's lock before it fails.
 inline constexpr int kBusyTimeoutMs = 2000;
 
+/// The environment variable that sends Access files through ODBC instead of the built-in engine,
+/// for a user who has an Access ODBC driver: set to "odbc".
+inline constexpr const char* kDatabaseChoiceVariable = "KWASTOR_DATABASE";
+
 /// Opens the database file at path with the engine that its first bytes call for: SQLite files
-/// directly, Access files through ODBC with kAccessConnectionString. Raises Failure, and creates
-/// nothing, when the path is missing, a folder, unreadable or not a database, or when the engine
-/// can't open it for writing.
+/// directly, Access files with the built-in Access engine (or through ODBC when
+/// kDatabaseChoiceVariable says "odbc"), both given kAccessConnectionString. Raises Failure, and
+/// creates nothing, when the path is missing, a folder, unreadable or not a database, or when the
+/// engine can't open it for writing.
 std::unique_ptr<Connection> OpenDatabaseFile(const std::string& path);
 
 /// Opens an existing SQLite file for reading and writing; never creates one. Raises Failure when
 /// it can't, when the file is read-only, or when it isn't a readable SQLite database or its
 /// engine's quick check finds it damaged.
 std::unique_ptr<Connection> OpenSqlite(const std::string& path);
+
+/// Opens the Access file named by the connection string's DBQ with the built-in engine, checking
+/// its PWD against the database password. Raises Failure with the engine's description when the
+/// file can't be opened for writing, the password is wrong, or another program holds the file.
+std::unique_ptr<Connection> OpenJet(const std::string& connectionString);
 
 /// Connects through the ODBC driver manager with the given connection string. Raises Failure
 /// with the driver manager's or driver's description when it can't.

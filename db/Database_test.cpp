@@ -1,9 +1,9 @@
 #include "db/Backend.h"
 #include "db/Database.h"
-#include "testsupport/db/DatabaseTestSupport.h"
-#include "tools/make-test-installation/DemoDatabase.h"
 #include "sys/Failure.h"
 #include "testsupport/TestSupport.h"
+#include "testsupport/db/DatabaseTestSupport.h"
+#include "tools/make-test-installation/DemoDatabase.h"
 
 #include <gtest/gtest.h>
 
@@ -240,7 +240,8 @@ TEST_F(DatabaseTest, TransactionsCommitOrUndoOnBothEngines) {
     }
 }
 
-TEST_F(DatabaseTest, AnAccessFileNeedsTheAccessDriverAndSaysSoInTheDriverManagersWords) {
+// Access files go to the built-in engine, unless the user asks for ODBC (and has the driver).
+TEST_F(DatabaseTest, AnAccessFileGoesToTheBuiltInEngineOrOnRequestToOdbc) {
     const std::string mdb = dir_.Folder() + "access.pbd";
     std::string bytes(2048, '\0');
     bytes.replace(0, 4, std::string("\0\1\0\0", 4));
@@ -248,15 +249,58 @@ TEST_F(DatabaseTest, AnAccessFileNeedsTheAccessDriverAndSaysSoInTheDriverManager
     test::WriteFile(mdb, bytes);
     Connect(mdb);
     EXPECT_FALSE(IsConnected());
-    ASSERT_EQ(boxes_.boxes.size(), 1u);
-    EXPECT_NE(boxes_.boxes[0].text.find("[unixODBC][Driver Manager]"), std::string::npos)
-        << boxes_.boxes[0].text;
+    {
+        test::ScopedEnv odbc(kDatabaseChoiceVariable, "odbc");
+        Connect(mdb);
+        EXPECT_FALSE(IsConnected());
+    }
+    ASSERT_EQ(boxes_.boxes.size(), 2u);
+    EXPECT_EQ(boxes_.boxes[0].text.find("[unixODBC]"), std::string::npos) << boxes_.boxes[0].text;
+    EXPECT_NE(boxes_.boxes[1].text.find("[unixODBC][Driver Manager]"), std::string::npos)
+        << boxes_.boxes[1].text;
     // The driver manager masks the password in its trace.
     EXPECT_NE(test::ReadFile(OdbcEnvironment::TracePath())
                   .find("[DRIVER={Microsoft Access Driver (*.mdb)};UID=Admin;PWD=********;DBQ=" +
                         mdb + "]"),
               std::string::npos);
     EXPECT_EQ(test::ReadFile(mdb), bytes);
+}
+
+// The six operations over Access-made files of the target's shape, with the program's password.
+TEST_F(DatabaseTest, AccessFilesAnswerTheProgramsQueries) {
+    for (const char* variant : {"none", "pk", "full", "text"}) {
+        const std::string mdb = dir_.Folder() + variant + ".pbd";
+        fs::copy_file(std::string(KW_JET_TESTDATA "/picbase/picbase-V2000-") + variant + ".pbd",
+                      mdb);
+        Connect(mdb);
+        ASSERT_TRUE(IsConnected()) << variant;
+        auto rs = OpenRSBySQL("SELECT omschrijving FROM categorie WHERE nr=5", true);
+        EXPECT_EQ(FieldToText(rs->Field("omschrijving")), "Vervoer");
+        rs = OpenRSBySQL("SELECT MAX(nr) AS hoogste FROM categorie_pictogram WHERE categorie_nr=1",
+                         true);
+        EXPECT_EQ(FieldToInt32(rs->Field("Hoogste")), 300);
+        rs = OpenRSBySQL("SELECT MAX(nr) AS hoogste FROM Categorie_Pictogram WHERE categorie_nr=99",
+                         true);
+        EXPECT_TRUE(std::holds_alternative<std::monostate>(rs->Field("hoogste")));
+        EXPECT_EQ(OpenRSBySQL("SELECT naam FROM pictogram WHERE nr > 5 OR nr < 2", true), nullptr);
+        Disconnect();
+    }
+    ASSERT_EQ(boxes_.boxes.size(), 4u); // the refused statement, once per file
+    EXPECT_EQ(boxes_.boxes[0].text,
+              kBox +
+                  "niet ondersteunde opdracht: SELECT naam FROM pictogram WHERE nr > 5 OR nr < 2");
+}
+
+// A database with another password is refused in Connect and left as it was.
+TEST_F(DatabaseTest, AnAccessFileWithAnotherPasswordIsRefused) {
+    const std::string mdb = dir_.Folder() + "other.mdb";
+    fs::copy_file(KW_JET_TESTDATA "/public/mdb-reader/V2000_with-password.mdb", mdb);
+    const std::string before = test::ReadFile(mdb);
+    Connect(mdb);
+    EXPECT_FALSE(IsConnected());
+    ASSERT_EQ(boxes_.boxes.size(), 1u);
+    EXPECT_NE(boxes_.boxes[0].text.find("password"), std::string::npos) << boxes_.boxes[0].text;
+    EXPECT_EQ(test::ReadFile(mdb), before);
 }
 
 TEST_F(DatabaseTest, ConnectWhileConnectedClosesTheFirstConnection) {
