@@ -77,6 +77,18 @@ check "files mode: 1232 files" 1232 "$(find "$work/inst" -type f -name 'i*' | wc
 run "$work/cwd" database "$work/inst/"
 check "database mode: status" 0 "$status"
 check "database mode: silent" "" "$err"
+# The installation's database is an Access file: an independent reader counts the rows, our
+# checker walks every index, and a second run leaves the same rows.
+jet=$(dirname "$kwastor")/kwastor-jet
+check "database mode: 308 pictograms added" 308 \
+  "$(mdb-export "$work/inst/picbase.pbd" pictogram | awk -F, 'NR > 1 && $1 >= 1173' | wc -l)"
+check "database mode: the database is sound" sound \
+  "$("$jet" check "$work/inst/picbase.pbd" --password kolibrie)"
+"$jet" dump "$work/inst/picbase.pbd" --password kolibrie >"$work/first.tsv"
+run "$work/cwd" database "$work/inst/"
+check "database mode again: status" 0 "$status"
+check "database mode again: the same rows" "" \
+  "$("$jet" dump "$work/inst/picbase.pbd" --password kolibrie | diff "$work/first.tsv" -)"
 check "log ends with the end record" 1 "$(tail -n 1 "$work/cwd/Kwastor.log" | grep -c ' - Logging ended.')"
 
 checks_done

@@ -25,12 +25,12 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 # The statement sequence of one update, recorded on a scratch installation; the replay must
 # leave the same rows as the program itself.
-"$make_installation" "$work/scratch" >/dev/null
+"$make_installation" --sqlite "$work/scratch" >/dev/null
 (cd "$work/cwd" && "$build/record-update-sql" "$kwastor" "$work/scratch/picbase.pbd") >"$work/statements.sql"
 statements=$(wc -l <"$work/statements.sql")
 
 # A reference installation whose media folders the end-to-end baseline copies.
-"$make_installation" "$work/reference" >/dev/null
+"$make_installation" --sqlite "$work/reference" >/dev/null
 (cd "$work/cwd" && "$kwastor" bestanden "$work/reference/" && "$kwastor" database "$work/reference/")
 
 : >"$work/db.kwastor"
@@ -38,7 +38,7 @@ statements=$(wc -l <"$work/statements.sql")
 : >"$work/all.kwastor"
 : >"$work/all.baseline"
 for i in $(seq "$runs"); do
-  "$make_installation" "$work/a$i" >/dev/null
+  "$make_installation" --sqlite "$work/a$i" >/dev/null
   cp "$work/a$i/picbase.pbd" "$work/copy$i.pbd"
   # Alternate the order so neither side always runs on a warmer cache.
   if ((i % 2)); then
@@ -55,8 +55,8 @@ for i in $(seq "$runs"); do
     exit 1
   fi
 
-  "$make_installation" "$work/b$i" >/dev/null
-  "$make_installation" "$work/c$i" >/dev/null
+  "$make_installation" --sqlite "$work/b$i" >/dev/null
+  "$make_installation" --sqlite "$work/c$i" >/dev/null
   t0=$(now)
   (cd "$work/cwd" && "$kwastor" bestanden "$work/b$i/" && "$kwastor" database "$work/b$i/")
   t1=$(now)

@@ -100,15 +100,34 @@ std::string Rows() {
     return sql;
 }
 
-} // namespace
-
-void CreateDemoDatabase(const std::string& path) {
-    // Claim the name first: an existing file, database or not, is never opened or changed.
+// Claims the name: an existing file, database or not, is never opened or changed.
+std::FILE* CreateNew(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "wbx");
     if (!f)
         throw Failure("Demodatabase '" + path +
                       "' kan niet aangemaakt worden: " + std::strerror(errno));
-    std::fclose(f);
+    return f;
+}
+
+} // namespace
+
+extern const std::uint8_t kAccessTemplate[];
+extern const std::size_t kAccessTemplateSize;
+
+void CreateAccessDemoDatabase(const std::string& path) {
+    std::FILE* f = CreateNew(path);
+    const bool written =
+        std::fwrite(kAccessTemplate, 1, kAccessTemplateSize, f) == kAccessTemplateSize;
+    if (std::fclose(f) != 0 || !written) {
+        const int error = errno;
+        std::remove(path.c_str());
+        throw Failure("Demodatabase '" + path +
+                      "' kan niet geschreven worden: " + std::strerror(error));
+    }
+}
+
+void CreateDemoDatabase(const std::string& path) {
+    std::fclose(CreateNew(path));
     try {
         sqlite3* raw = nullptr;
         const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);

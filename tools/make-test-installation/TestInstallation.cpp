@@ -1,7 +1,7 @@
 #include "tools/make-test-installation/TestInstallation.h"
 
-#include "tools/make-test-installation/DemoDatabase.h"
 #include "sys/Failure.h"
+#include "tools/make-test-installation/DemoDatabase.h"
 
 #include <filesystem>
 #include <fstream>
@@ -10,7 +10,7 @@ namespace kw {
 
 namespace fs = std::filesystem;
 
-void CreateTestInstallation(const std::string& folder) {
+void CreateTestInstallation(const std::string& folder, DemoDatabaseKind kind) {
     const fs::path root(folder);
     std::error_code ec;
     if (fs::exists(root, ec)) {
@@ -32,7 +32,11 @@ void CreateTestInstallation(const std::string& folder) {
     exe << "Vondelux (testinstallatie)\n";
     if (!exe.flush())
         throw Failure("'" + (root / "Vondelux.exe").string() + "' kan niet geschreven worden");
-    CreateDemoDatabase((root / "picbase.pbd").string());
+    const std::string database = (root / "picbase.pbd").string();
+    if (kind == DemoDatabaseKind::Access)
+        CreateAccessDemoDatabase(database);
+    else
+        CreateDemoDatabase(database);
 }
 
 } // namespace kw
