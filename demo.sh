@@ -10,7 +10,7 @@ if [ "${KWASTOR_SKIP_DEPS:-0}" != 1 ]; then
   bash scripts/install-deps.sh
 fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-ninja -C build kwastor make-test-installation
+ninja -C build kwastor make-test-installation kwastor-jet
 
 # Vondelux is a Windows program; under Wine it lives in a prefix's Program Files, which is
 # where the wizard looks for it.
@@ -34,4 +34,8 @@ fi
 echo
 echo "Installation: $install"
 echo "Log:          $demo/Kwastor.log"
+echo "Database:     an Access file; look inside with"
+echo "  $top/build/kwastor-jet dump \"$install/picbase.pbd\" --password kolibrie"
+echo "  $top/build/kwastor-jet check \"$install/picbase.pbd\" --password kolibrie"
+echo "  mdb-export \"$install/picbase.pbd\" categorie"
 exit "$status"
