@@ -7,6 +7,8 @@
 #include "sys/Ui.h"
 #include "wizard/Wizard.h"
 
+#include <filesystem>
+
 namespace kw {
 
 int HandleCommandLine(const std::string& commandLine) {
@@ -51,6 +53,11 @@ int Main(int argc, char** argv) {
     gLog->SetFilename("Kwastor.log");
     const std::optional<std::string> tail = CommandTail(argc, argv);
     const int status = tail ? HandleCommandLine(Trim(*tail)) : RunWizard(argc, argv);
+    // A script's user learns where the reason for a failed mode is written.
+    if (tail && status == kExitFailed && gLog->Opened())
+        MsgBox("Zie het logbestand '" + std::filesystem::absolute(gLog->Filename()).string() +
+                   "' voor de reden.",
+               kProgramTitle);
     gLog.reset(); // writes "Logging ended."
     return status;
 }

@@ -84,7 +84,8 @@ TEST_F(DatabaseModeTest, AFailedUpdateClosesTheDatabaseBeforeItsMessage) {
               (Box{"Kon database '" + db_ + "' niet bewerken", "Kwastor", MsgIcon::Warning}));
     EXPECT_FALSE(sink_.connected.back());
     EXPECT_TRUE(sink_.connected.front()); // the statement's own box came while connected
-    EXPECT_EQ(log_.Records().back(), "UpdateDB() : Invoegen mislukt bij pictogram Aanrecht ");
+    EXPECT_EQ(log_.Records().end()[-2], "UpdateDB() : Invoegen mislukt bij pictogram Aanrecht ");
+    EXPECT_EQ(log_.Records().back(), "UpdateDB() : de database is ongewijzigd gelaten.");
 }
 
 } // namespace

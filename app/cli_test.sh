@@ -35,15 +35,17 @@ check "no display: names the modes" 1 "$(grep -c 'kwastor bestanden <folder>' <<
 
 run "$work/cwd" bestanden "$work/missing"
 check "files mode into a missing folder: status" 1 "$status"
-check "files mode into a missing folder: messages" \
+check "files mode into a missing folder: messages, the last naming the log" \
   "Kwastor: Fout tijdens het maken van bestand '$work/missing/pictogrammen/i1173.wmf'
-Kwastor: Kopieren van bestanden is mislukt." "$err"
+Kwastor: Kopieren van bestanden is mislukt.
+Kwastor: Zie het logbestand '$work/cwd/Kwastor.log' voor de reden." "$err"
 check "the log was written" 1 "$(grep -c 'SaveResources() : beginnen met kopieren van de bestanden.' "$work/cwd/Kwastor.log")"
 
 run "$work/cwd" DataBase "$work/missing"
 check "database mode on a missing database: status" 1 "$status"
-check "database mode on a missing database: last message" \
-  "Kwastor: Kon database '$work/missing/picbase.pbd' niet openen" "$(tail -n 1 <<<"$err")"
+check "database mode on a missing database: last messages" \
+  "Kwastor: Kon database '$work/missing/picbase.pbd' niet openen
+Kwastor: Zie het logbestand '$work/cwd/Kwastor.log' voor de reden." "$(tail -n 2 <<<"$err")"
 check "the first run's log became the backup" 1 "$(grep -c 'SaveResources()' "$work/cwd/Kwastor.log.bak")"
 
 mkdir -p "$work/ro"
@@ -52,10 +54,20 @@ if mount -t tmpfs -o size=64k,ro tmpfs "$work/ro" 2>/dev/null; then
   check "log that can't be created: one message" 1 \
     "$(grep -c "^Log::OpenLog(): Log 'Kwastor.log' couldn't be created.$" <<<"$err")"
   check "log that can't be created: the mode still reports" 1 "$status"
+  check "log that can't be created: no log is named" 0 "$(grep -c 'Zie het logbestand' <<<"$err")"
   umount "$work/ro"
 else
   echo "SKIP log that can't be created: mounting a tmpfs is not permitted here"
 fi
+
+# Started without standard error (or input, or output): nothing meant for it lands in the log.
+for closed in "2>&-" "0<&- 1>&- 2>&-"; do
+  rm -rf "$work/nostd" && mkdir "$work/nostd"
+  (cd "$work/nostd" && eval "env -u DISPLAY \"\$kwastor\" bestanden \"\$work/missing\" $closed")
+  check "started with $closed: exit status" 1 "$?"
+  check "started with $closed: no message in the log" 0 "$(grep -c 'Kwastor: ' "$work/nostd/Kwastor.log")"
+  check "started with $closed: the log is whole" 1 "$(grep -c ' - Logging ended.' "$work/nostd/Kwastor.log")"
+done
 
 "$make_installation" "$work/inst" >/dev/null || { echo "FAIL make-test-installation"; exit 1; }
 run "$work/cwd" bestanden "$work/inst"

@@ -10,8 +10,8 @@
 
 namespace kw {
 
-/// An open connection to one database. Every statement commits by itself. Closed when released;
-/// errors while closing are ignored.
+/// An open connection to one database. Outside a transaction every statement commits by itself.
+/// Closed when released (an open transaction is then undone); errors while closing are ignored.
 class Connection {
 public:
     virtual ~Connection() = default;
@@ -21,6 +21,11 @@ public:
     /// Runs one query; the result set stands on its first row (or on no row when none matched).
     /// Raises Failure when the engine refuses or fails the query.
     virtual std::unique_ptr<Recordset> Query(const std::string& sql) = 0;
+    /// Starts a transaction, commits it, or undoes it. Each raises Failure when the engine
+    /// refuses; after a failed commit the transaction is still open, to be undone.
+    virtual void Begin() = 0;
+    virtual void Commit() = 0;
+    virtual void Rollback() = 0;
 };
 
 /// The connection string that the target program's database is opened with; the path follows it.
@@ -37,7 +42,8 @@ inline constexpr int kBusyTimeoutMs = 2000;
 std::unique_ptr<Connection> OpenDatabaseFile(const std::string& path);
 
 /// Opens an existing SQLite file for reading and writing; never creates one. Raises Failure when
-/// it can't, when the file is read-only, or when it isn't a readable SQLite database.
+/// it can't, when the file is read-only, or when it isn't a readable SQLite database or its
+/// engine's quick check finds it damaged.
 std::unique_ptr<Connection> OpenSqlite(const std::string& path);
 
 /// Connects through the ODBC driver manager with the given connection string. Raises Failure

@@ -151,6 +151,37 @@ std::unique_ptr<Recordset> OpenRSBySQL(const std::string& sql, bool /*forwardOnl
     }
 }
 
+namespace {
+
+// Runs one transaction step; a failure is shown (unless quiet) and logged under the operation.
+template <class Step> bool TransactionStep(const char* operation, bool quiet, Step step) {
+    try {
+        if (!gConnected)
+            throw Failure(kNoConnection);
+        step(*gConnection);
+        return true;
+    } catch (const std::exception& e) {
+        if (!quiet)
+            ShowFailure(e.what());
+        LogRecordSafely(std::string(operation) + "() : " + e.what());
+        return false;
+    }
+}
+
+} // namespace
+
+bool BeginTrans() {
+    return TransactionStep("BeginTrans", false, [](Connection& c) { c.Begin(); });
+}
+
+bool CommitTrans() {
+    return TransactionStep("CommitTrans", false, [](Connection& c) { c.Commit(); });
+}
+
+bool RollbackTrans() {
+    return TransactionStep("RollbackTrans", true, [](Connection& c) { c.Rollback(); });
+}
+
 void CloseRS(Recordset* rs) {
     if (!rs) {
         LogRecordSafely("CloseRS() : geen resultatenset");

@@ -56,4 +56,13 @@ std::unique_ptr<Recordset> OpenRSBySQL(const std::string& sql, bool forwardOnly)
 /// Closes the result set if it is open; a null rs is only logged ("CloseRS() : ...").
 void CloseRS(Recordset* rs);
 
+/// Starts a transaction on the connection: nothing that follows lasts until CommitTrans. False
+/// after a failure (shown, then logged as "BeginTrans() : " + the description).
+bool BeginTrans();
+/// Makes the transaction's changes last. False after a failure (shown and logged); the
+/// transaction is then still open, for RollbackTrans.
+bool CommitTrans();
+/// Undoes the transaction's changes. False after a failure, which is only logged.
+bool RollbackTrans();
+
 } // namespace kw

@@ -194,17 +194,50 @@ TEST_F(DatabaseTest, ConnectRefusesWhatIsNoWritableDatabaseAndCreatesNothing) {
     EXPECT_EQ(boxes_.boxes[0].text, kBox + "geen verbinding met database");
 }
 
+// Damage in the header, or in a page that opening never reads (found by the quick check), fails
+// in Connect, and the file is left exactly as it was.
 TEST_F(DatabaseTest, ADamagedSqliteFileFailsInConnect) {
-    std::string bytes = test::ReadFile(db_);
-    for (std::size_t i = 100; i < 4096; ++i)
-        bytes[i] = '\x5a';
-    test::WriteFile(db_, bytes);
-    Connect(db_);
-    EXPECT_FALSE(IsConnected());
-    ASSERT_EQ(boxes_.boxes.size(), 1u);
-    EXPECT_EQ(
-        boxes_.boxes[0].text.rfind(kBox + "Database '" + db_ + "' kan niet geopend worden: ", 0),
-        0u);
+    const std::string good = test::ReadFile(db_);
+    const std::size_t page = 4096;
+    ASSERT_EQ(good.size() % page, 0u);
+    ASSERT_GE(good.size(), 3 * page);
+    const std::pair<std::size_t, std::size_t> damages[] = {{100, page},
+                                                           {good.size() - page, good.size()}};
+    for (const auto& [from, to] : damages) {
+        SCOPED_TRACE(from);
+        std::string bytes = good;
+        for (std::size_t i = from; i < to; ++i)
+            bytes[i] = from == 100 ? '\x5a' : '\0';
+        test::WriteFile(db_, bytes);
+        boxes_.boxes.clear();
+        Connect(db_);
+        EXPECT_FALSE(IsConnected());
+        ASSERT_EQ(boxes_.boxes.size(), 1u);
+        EXPECT_EQ(boxes_.boxes[0].text.rfind(
+                      kBox + "Database '" + db_ + "' kan niet geopend worden: ", 0),
+                  0u);
+        EXPECT_EQ(test::ReadFile(db_), bytes);
+    }
+}
+
+// A transaction's statements last only when it is committed, on either engine.
+TEST_F(DatabaseTest, TransactionsCommitOrUndoOnBothEngines) {
+    const std::string row = "categorie|29|1141|School / Kantoor|1\n";
+    for (const bool odbc : {false, true}) {
+        SCOPED_TRACE(odbc ? "ODBC" : "SQLite");
+        for (const bool commit : {false, true}) {
+            test::ExecOn(db_, "DELETE FROM categorie WHERE nr = 29");
+            auto connection =
+                odbc ? OpenOdbc("DRIVER={Kwastor SQLite};Database=" + db_) : OpenSqlite(db_);
+            connection->Begin();
+            EXPECT_EQ(connection->Execute(
+                          "INSERT INTO categorie VALUES (29, 1141, 'School / Kantoor', 1)"),
+                      1);
+            commit ? connection->Commit() : connection->Rollback();
+            connection.reset();
+            EXPECT_EQ(test::DumpTable(db_, "categorie", "nr = 29"), commit ? row : "");
+        }
+    }
 }
 
 TEST_F(DatabaseTest, AnAccessFileNeedsTheAccessDriverAndSaysSoInTheDriverManagersWords) {

@@ -201,7 +201,28 @@ public:
         return std::make_unique<Recordset>(std::move(columns), std::move(row));
     }
 
+    void Begin() override { SetAutocommit(false); }
+    void Commit() override {
+        EndTransaction(SQL_COMMIT);
+        SetAutocommit(true);
+    }
+    void Rollback() override {
+        EndTransaction(SQL_ROLLBACK);
+        SetAutocommit(true);
+    }
+
 private:
+    void SetAutocommit(bool on) {
+        const auto value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+        if (!Ok(SQLSetConnectAttr(handles_.dbc(), SQL_ATTR_AUTOCOMMIT,
+                                  reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(value)), 0)))
+            Fail(SQL_HANDLE_DBC, handles_.dbc());
+    }
+    void EndTransaction(SQLSMALLINT completion) {
+        if (!Ok(SQLEndTran(SQL_HANDLE_DBC, handles_.dbc(), completion)))
+            Fail(SQL_HANDLE_DBC, handles_.dbc());
+    }
+
     OdbcHandles handles_;
 };
 

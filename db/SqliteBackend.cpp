@@ -100,7 +100,20 @@ public:
         return std::make_unique<Recordset>(std::move(columns), std::move(row));
     }
 
+    void Begin() override { Run("BEGIN IMMEDIATE"); }
+    void Commit() override { Run("COMMIT"); }
+    void Rollback() override {
+        // The engine may have undone the transaction itself already (after a full disk).
+        if (!sqlite3_get_autocommit(db_))
+            Run("ROLLBACK");
+    }
+
 private:
+    void Run(const char* sql) {
+        if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+            Fail(db_);
+    }
+
     sqlite3* db_;
 };
 
@@ -117,12 +130,17 @@ std::unique_ptr<Connection> OpenSqlite(const std::string& path) {
     if (sqlite3_db_readonly(db, "main") == 1)
         throw Failure(prefix + "het bestand is alleen-lezen");
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    // The engine reads nothing on opening; one read finds a damaged or locked file now.
+    // The engine reads nothing on opening; one read finds a locked file now, and the quick check
+    // a damaged one, before anything is changed in it.
+    std::string damage;
     try {
         connection->Query("SELECT count(*) FROM sqlite_master");
+        damage = FieldToText(connection->Query("PRAGMA quick_check(1)")->Field("quick_check"));
     } catch (const Failure& e) {
         throw Failure(prefix + e.what());
     }
+    if (damage != "ok")
+        throw Failure(prefix + "het bestand is beschadigd (" + damage + ")");
     return connection;
 }
 

@@ -173,34 +173,64 @@ bool Log::init() {
 }
 
 void Log::OpenLog() {
-    FileApi& files = FileOps();
-    const std::string backup = filename_ + ".bak";
-    files.Remove(backup);            // there may be no backup yet
-    files.Rename(filename_, backup); // there may be no log yet
-    file_ = files.CreateAlways(filename_);
-    if (file_ == kInvalidFile) {
-        state_ = State::Failed;
+    state_ = State::Failed;
+    if (!RotateAndCreate())
         MsgBox("Log '" + filename_ + "' couldn't be created.", "Log::OpenLog()");
-    } else {
-        state_ = State::Open;
+}
+
+bool Log::RotateAndCreate() {
+    FileApi& files = FileOps();
+    // A link, FIFO, device or folder under the log's name is never opened or moved.
+    const FileKind kind = files.Kind(filename_);
+    if (kind != FileKind::Missing && kind != FileKind::Ordinary)
+        return false;
+    // The previous log is locked while its run lives: that log is left alone. Its lock is held
+    // here until the rotation is done, so that no other run can take it meanwhile.
+    FileHandle previous = kInvalidFile;
+    if (kind == FileKind::Ordinary) {
+        previous = files.OpenExisting(filename_);
+        if (previous == kInvalidFile)
+            return false;
+        if (!files.Lock(previous)) {
+            files.Close(previous);
+            return false;
+        }
     }
+    const std::string backup = filename_ + ".bak";
+    files.Remove(backup); // there may be no backup yet
+    // The old log is kept: when it can't become the backup, no new log replaces it.
+    const bool rotated = previous == kInvalidFile || files.Rename(filename_, backup);
+    FileHandle file = rotated ? files.CreateNew(filename_) : kInvalidFile;
+    if (file != kInvalidFile && !files.Lock(file)) {
+        files.Close(file);
+        files.Remove(filename_);
+        file = kInvalidFile;
+    }
+    if (previous != kInvalidFile)
+        files.Close(previous);
+    if (file == kInvalidFile)
+        return false;
+    file_ = file;
+    state_ = State::Open;
+    opened_ = true;
+    return true;
 }
 
 void Log::printf(std::string_view sFormat, std::span<const LogValue> param) {
-    const DateTime now = clock_.Now();
     // Formatting first means a raised conversion error leaves the file and the state untouched.
     std::string text = FormatLogText(sFormat, param);
     if (!init())
         return;
     if (!started_) {
         started_ = true;
-        DateTime today = now;
+        DateTime today = clock_.Now();
         today.hour = today.minute = today.second = 0;
         printf("%s\\nLogging started.", today);
         if (state_ != State::Open)
             return;
     }
-    DateTime stamp = now;
+    // Taken after the start record, so that its stamp never follows this record's.
+    DateTime stamp = clock_.Now();
     stamp.year = 1899, stamp.month = 12, stamp.day = 30;
     std::string record = ToText(stamp) + " - " + text;
     if (!record.ends_with("\r\n"))

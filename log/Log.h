@@ -1,5 +1,6 @@
 // The action log: one time-stamped record per printf call, in the ANSI code page, CR LF line
 // ends. The file is opened by the first record, which first moves an older log to "<name>.bak".
+// The log is locked for the writer's lifetime, so that a second run never takes over a live log.
 #pragma once
 
 #include "sys/Clock.h"
@@ -43,6 +44,8 @@ public:
 
     void SetFilename(const std::string& sFilename) { filename_ = sFilename; }
     const std::string& Filename() const { return filename_; }
+    /// Whether the file was created (it holds this run's records, as far as they were written).
+    bool Opened() const { return opened_; }
 
     /// Appends one record. Failures of the log itself show one message box and close the log for
     /// the rest of the run; they never reach the caller. Raises LogFormatError (see above).
@@ -63,6 +66,7 @@ private:
 
     bool init();
     void OpenLog();
+    bool RotateAndCreate();
     void Write(const std::string& bytes);
     FileApi& FileOps() { return files_ ? *files_ : Files(); }
 
@@ -72,6 +76,7 @@ private:
     State state_ = State::New;
     FileHandle file_ = kInvalidFile;
     bool started_ = false;
+    bool opened_ = false;
 };
 
 /// The run's one log. Main creates it and names its file; its release writes the end record.

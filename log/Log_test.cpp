@@ -2,7 +2,9 @@
 
 #include "testsupport/TestSupport.h"
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace kw {
 namespace {
@@ -150,12 +152,95 @@ TEST_F(LogTest, LogInReadOnlyFolderGivesExactlyOneMessage) {
     EXPECT_EQ(boxes.boxes[0].title, "Log::OpenLog()");
 }
 
+// A name that the log can't take over safely gives the one "couldn't be created" box; the run
+// logs nothing, and the old log, its backup and whatever a link points to stay as they were.
+TEST_F(LogTest, ALogThatCantBeTakenOverSafelyIsLeftAlone) {
+    const std::string log = LogPath(), bak = LogPath() + ".bak";
+    const std::string outside = (dir.Path() / "elders").string();
+    struct Case {
+        const char* what;
+        std::function<void()> plant;
+    };
+    const Case cases[] = {
+        {"the backup's name is a folder",
+         [&] {
+             test::WriteFile(log, "vorige run");
+             std::filesystem::create_directory(bak);
+         }},
+        {"the log is a link", [&] { std::filesystem::create_symlink(outside, log); }},
+        {"the log is a link and the backup a folder",
+         [&] {
+             std::filesystem::create_symlink(outside, log);
+             std::filesystem::create_directory(bak);
+         }},
+        {"the log is a FIFO", [&] { ASSERT_EQ(::mkfifo(log.c_str(), 0644), 0); }},
+        {"the log is a folder", [&] { std::filesystem::create_directory(log); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(log);
+        std::filesystem::remove_all(bak);
+        test::WriteFile(outside, "niet van de log");
+        c.plant();
+        auto state = [&](const std::string& p) {
+            const auto st = std::filesystem::symlink_status(p);
+            return std::to_string(static_cast<int>(st.type())) +
+                   (st.type() == std::filesystem::file_type::regular ? ReadFile(p) : "");
+        };
+        const std::string before = state(log) + "|" + state(bak) + "|" + ReadFile(outside);
+        RecordingMessageSink sink;
+        auto second = MakeLog();
+        second->printf("niet geschreven");
+        second.reset();
+        EXPECT_EQ(sink.boxes,
+                  (std::vector<RecordingMessageSink::Box>{{"Log '" + log + "' couldn't be created.",
+                                                           "Log::OpenLog()", MsgIcon::None}}));
+        EXPECT_EQ(state(log) + "|" + state(bak) + "|" + ReadFile(outside), before);
+    }
+}
+
+// The log is locked while its run lives: a second run beside it gets the box and logs nothing,
+// and the first run's log keeps its name and its records.
+TEST_F(LogTest, ALiveLogIsNeverTakenOver) {
+    auto first = MakeLog();
+    first->printf("eerste run");
+    {
+        RecordingMessageSink sink;
+        auto second = MakeLog();
+        second->printf("tweede run");
+        EXPECT_EQ(sink.boxes.size(), 1u);
+    }
+    first->printf("eerste run gaat door");
+    first.reset();
+    EXPECT_EQ(ReadFile(LogPath()), kStart + "13:05:09 - eerste run\r\n13:05:09 - eerste run gaat "
+                                            "door\r\n13:05:09 - Logging ended.\r\n");
+    EXPECT_FALSE(std::filesystem::exists(LogPath() + ".bak"));
+    // Once the first run has ended, the next one rotates as always.
+    MakeLog()->printf("derde run");
+    EXPECT_TRUE(ReadFile(LogPath() + ".bak").starts_with(kStart + "13:05:09 - eerste run"));
+}
+
+// The start record is stamped when it is written, never after the first record.
+TEST_F(LogTest, TheStartRecordIsStampedWhenItIsWritten) {
+    struct TickingClock final : Clock {
+        DateTime now{2026, 3, 4, 13, 5, 9};
+        DateTime Now() override { return now.second++, now; }
+    } ticking;
+    Log log(ticking);
+    log.SetFilename(LogPath());
+    log.printf("eerste");
+    const std::string text = ReadFile(LogPath());
+    const std::string start = text.substr(0, 8), first = text.substr(text.rfind("\r\n1") + 2, 8);
+    EXPECT_LE(start, first) << text;
+}
+
 TEST_F(LogTest, FailedOrShortWriteGivesOneMessageAndClosesTheLog) {
     for (auto fault : {FaultyFiles::Fault::Fail, FaultyFiles::Fault::Short}) {
         RecordingMessageSink sink;
         FaultyFiles files;
         files.fault = fault;
-        files.goodWrites = 2; // the start record and one record
+        files.op = FaultyFiles::Op::Write;
+        files.failAt = 3; // after the start record and one record
         auto log = MakeLog(&files);
         log->printf("kept");
         log->printf("fails");

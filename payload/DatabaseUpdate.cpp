@@ -7,10 +7,21 @@
 #include "sys/Failure.h"
 
 #include <array>
+#include <vector>
 
 namespace kw {
 
 namespace {
+
+constexpr const char* kNotStarted = "Bijwerken van de database kon niet beginnen";
+constexpr const char* kNotCommitted = "Vastleggen van de wijzigingen is mislukt";
+constexpr const char* kLeftUnchanged = "UpdateDB() : de database is ongewijzigd gelaten.";
+
+// One catalogue entry as the statements use it: number and category as the catalogue holds
+// them, the name with its first letter in upper case.
+struct Entry {
+    std::string num, name, cat;
+};
 
 // The categories that the update owns and inserts, in this order, numbered from 29.
 constexpr int kFirstNewCategory = 29;
@@ -70,8 +81,21 @@ std::int32_t HighestLink(const std::string& cat, const std::string& name) {
 } // namespace
 
 bool UpdateDB(StatusLabel* label) {
+    bool inTransaction = false;
     try {
         gLog->printf("UpdateDB() : beginnen met bijwerken van de database.");
+        // Every value is read and converted before the first statement, so that a damaged
+        // catalogue fails before anything has changed.
+        const std::int32_t count = ToInt32(LoadResString(kCountId));
+        std::vector<Entry> entries;
+        for (std::int32_t i = 1; i <= count; ++i)
+            entries.push_back({LoadResString(NumberId(i - 1)),
+                               CapitalizeFirst(LoadResString(NameId(i - 1))),
+                               LoadResString(CategoryId(i - 1))});
+        // One transaction: a failure, a kill or a closed window leaves the database as it was.
+        if (!BeginTrans())
+            throw Failure(kNotStarted);
+        inTransaction = true;
         // The results of the deletes are not tested: a failure was shown, and the inserts that
         // follow find out whether the rows are gone.
         ExecuteSQL("DELETE FROM categorie WHERE nr > 28 AND nr < 10000");
@@ -84,15 +108,12 @@ bool UpdateDB(StatusLabel* label) {
         ExecuteSQL("DELETE FROM pictogram WHERE nr > 1172");
         ExecuteSQL("DELETE FROM categorie_pictogram WHERE pictogram_nr > 1172");
 
-        const std::int32_t count = ToInt32(LoadResString(kCountId));
         for (std::int32_t i = 1; i <= count; ++i) {
             if (label) {
                 label->SetCaption("Bestand " + std::to_string(i) + " van " + std::to_string(count));
                 label->ProcessEvents();
             }
-            const std::string num = LoadResString(NumberId(i - 1));
-            const std::string name = CapitalizeFirst(LoadResString(NameId(i - 1)));
-            const std::string cat = LoadResString(CategoryId(i - 1));
+            const auto& [num, name, cat] = entries[static_cast<std::size_t>(i - 1)];
             gLog->printf("UpdateDB() : pictogram '" + name + "'");
             if (ExecuteSQL("INSERT INTO pictogram VALUES (" + num + ",'i" + num + "'," +
                            Quoted(name) + ")") != 1)
@@ -103,10 +124,14 @@ bool UpdateDB(StatusLabel* label) {
                            ")") != 1)
                 throw Failure("Invoegen categorie mislukt bij pictogram " + name);
         }
+        if (!CommitTrans())
+            throw Failure(kNotCommitted);
         return true;
     } catch (...) {
         const std::string description = CurrentDescription();
         LogRecordSafely("UpdateDB() : " + description);
+        if (!inTransaction || RollbackTrans())
+            gLog->printf(kLeftUnchanged);
         if (label)
             label->SetCaption(description);
         return false;

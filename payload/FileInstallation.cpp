@@ -8,49 +8,120 @@
 #include "sys/Failure.h"
 #include "sys/File.h"
 
+#include <utility>
 #include <vector>
 
 namespace kw {
 
 namespace {
 
-// Closes the file, if one was opened, however the copy ends; a failed close is ignored.
-class OpenedFile {
+// The name that a file is written under before it replaces the final one. A run that was killed
+// leaves it behind; the next run removes it when it writes that file.
+std::string TemporaryName(const std::string& filePath) {
+    return filePath + ".kwastor-tmp";
+}
+
+// The folder that holds the file: everything up to its last separator.
+std::string FolderOf(const std::string& filePath) {
+    const std::size_t end = filePath.find_last_of("/\\");
+    return end == std::string::npos ? "." : filePath.substr(0, end + 1);
+}
+
+// A file under its temporary name until Commit renames it over the final name. However the
+// copy ends, the file is closed, and unless it was committed the temporary name is removed, so
+// the final name holds either the previous file or the complete new one.
+class TemporaryFile {
 public:
-    explicit OpenedFile(FileApi& files) : files_(files) {}
-    ~OpenedFile() {
-        if (handle != kInvalidFile)
-            files_.Close(handle);
+    TemporaryFile(FileApi& files, std::string finalPath)
+        : files_(files), final_(std::move(finalPath)), temporary_(TemporaryName(final_)) {}
+    ~TemporaryFile() {
+        Close();
+        if (created_)
+            files_.Remove(temporary_);
     }
-    OpenedFile(const OpenedFile&) = delete;
-    OpenedFile& operator=(const OpenedFile&) = delete;
-    FileHandle handle = kInvalidFile;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    /// Creates the temporary file, never through a link, with the folder's owner when root.
+    bool Create() {
+        files_.Remove(temporary_); // a killed run's leftover, if any
+        handle_ = files_.CreateNew(temporary_);
+        created_ = handle_ != kInvalidFile;
+        return created_ && files_.TakeFolderOwner(handle_, FolderOf(final_));
+    }
+    std::int64_t Write(std::span<const std::byte> bytes) {
+        return files_.Write(handle_, bytes.data(), bytes.size());
+    }
+    /// Closes the file; false when the system says that its contents may not all be there.
+    bool Close() {
+        const FileHandle handle = std::exchange(handle_, kInvalidFile);
+        return handle == kInvalidFile || files_.Close(handle);
+    }
+    /// Puts the file under its final name, replacing whatever had that name (a folder stays).
+    bool Commit() {
+        if (!files_.Rename(temporary_, final_))
+            return false;
+        created_ = false;
+        return true;
+    }
 
 private:
     FileApi& files_;
+    std::string final_, temporary_;
+    FileHandle handle_ = kInvalidFile;
+    bool created_ = false;
+};
+
+// Another opener that holds the file that would be replaced (a run beside this one): the file
+// is left to it. The check's own lock is released when the returned handle is closed.
+class HeldElsewhereCheck {
+public:
+    explicit HeldElsewhereCheck(FileApi& files) : files_(files) {}
+    ~HeldElsewhereCheck() {
+        if (handle_ != kInvalidFile)
+            files_.Close(handle_);
+    }
+    HeldElsewhereCheck(const HeldElsewhereCheck&) = delete;
+    HeldElsewhereCheck& operator=(const HeldElsewhereCheck&) = delete;
+
+    /// True when an ordinary file under the name is locked by someone else; this object then
+    /// keeps it locked until it is released, so that no other writer starts on it meanwhile.
+    bool HeldElsewhere(const std::string& path) {
+        if (files_.Kind(path) != FileKind::Ordinary)
+            return false; // nothing, or something that is replaced rather than opened
+        handle_ = files_.OpenExisting(path);
+        return handle_ != kInvalidFile && !files_.Lock(handle_);
+    }
+
+private:
+    FileApi& files_;
+    FileHandle handle_ = kInvalidFile;
 };
 
 } // namespace
 
 bool SaveResourceToFile(const std::string& blobName, const std::string& filePath) {
     FileApi& files = Files();
-    // Declared before the file, so that the file is closed before the blob's bytes are released.
+    // Declared before the files, so that they are closed before the blob's bytes are released.
     std::unique_ptr<Blob> blob;
-    OpenedFile file(files);
+    HeldElsewhereCheck previous(files);
+    TemporaryFile file(files, filePath);
     try {
         gLog->printf("SaveResourceToFile() : kopieren van '%s'", filePath);
         blob = LoadResData(blobName, kBlobType);
         const std::span<const std::byte> bytes = blob->Bytes();
         if (bytes.empty())
             throw Failure("Lege bron: '" + blobName + "'");
-        file.handle = files.CreateAlways(filePath);
-        if (file.handle == kInvalidFile)
-            throw Failure("Fout tijdens het maken van bestand '" + filePath + "'");
-        const std::int64_t written = files.Write(file.handle, bytes.data(), bytes.size());
-        if (written < 0)
+        const std::string cannotMake = "Fout tijdens het maken van bestand '" + filePath + "'";
+        if (previous.HeldElsewhere(filePath) || !file.Create())
+            throw Failure(cannotMake);
+        const std::int64_t written = file.Write(bytes);
+        if (written < 0 || !file.Close())
             throw Failure("Fout tijdens het schrijven van bestand '" + filePath + "' (1)");
         if (static_cast<std::uint64_t>(written) != bytes.size())
             throw Failure("Fout tijdens het schrijven van bestand '" + filePath + "' (2)");
+        if (!file.Commit())
+            throw Failure(cannotMake);
         return true;
     } catch (...) {
         ShowAndLog("SaveResourceToFile", CurrentDescription());

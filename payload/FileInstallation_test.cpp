@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace kw {
@@ -46,40 +48,6 @@ std::vector<std::string> OurRecords(const LogCapture& log) {
     r.erase(r.begin());
     return r;
 }
-
-// The platform's file operations, but writes to files of the installation fail outright or come
-// up short (the log's own writes go through).
-class FaultyInstallFiles final : public FileApi {
-public:
-    enum class Fault { Fail, Short } fault = Fault::Fail;
-    FileHandle CreateAlways(const std::string& p) override {
-        FileHandle h = SystemFiles().CreateAlways(p);
-        if (h != kInvalidFile && !p.ends_with(".log"))
-            faulty_.push_back(h);
-        return h;
-    }
-    std::int64_t Write(FileHandle f, const void* data, std::size_t size) override {
-        if (std::find(faulty_.begin(), faulty_.end(), f) == faulty_.end())
-            return SystemFiles().Write(f, data, size);
-        if (fault == Fault::Fail)
-            return -1;
-        return SystemFiles().Write(f, data, size - 1);
-    }
-    void Close(FileHandle f) override {
-        std::erase(faulty_, f);
-        ++closes;
-        SystemFiles().Close(f);
-    }
-    bool Remove(const std::string& p) override { return SystemFiles().Remove(p); }
-    bool Rename(const std::string& a, const std::string& b) override {
-        return SystemFiles().Rename(a, b);
-    }
-    bool IsOrdinaryFile(const std::string& p) override { return SystemFiles().IsOrdinaryFile(p); }
-    int closes = 0;
-
-private:
-    std::vector<FileHandle> faulty_;
-};
 
 TEST(SaveResources, WritesEveryFileOfTheDemoPayload) {
     LogCapture log;
@@ -230,6 +198,69 @@ TEST(SaveResources, AFolderWhereAFileShouldBe) {
     EXPECT_EQ(CountFiles(inst.Path()), 1u);
 }
 
+// Whatever lies under a file's name (a link to a file elsewhere, a second name of such a file, a
+// FIFO, a device, a temporary file that a killed run left) is replaced, never written through.
+TEST(SaveResources, NamesInTheWayAreReplacedNeverWrittenThrough) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    const test::PayloadSpec spec = SmallPayload(1);
+    ScopedPayload payload(spec);
+    TestInstallation inst;
+    test::TempDir elsewhere;
+    const path outside = elsewhere.Path() / "buiten";
+    test::WriteFile(outside, "niet van ons");
+    const auto files = FilesOf(inst, "1173");
+    const path leftover = files[3].string() + ".kwastor-tmp";
+    test::fs::create_symlink(outside, files[0]);
+    test::fs::create_hard_link(outside, files[1]);
+    ASSERT_EQ(::mkfifo(files[2].c_str(), 0644), 0);
+    test::fs::create_symlink(outside, leftover);
+    const bool device = ::mknod(files[3].c_str(), S_IFCHR | 0644, makedev(1, 3)) == 0;
+
+    ASSERT_TRUE(SaveResources(inst.Folder(), nullptr));
+    EXPECT_EQ(ReadFile(outside), "niet van ons");
+    EXPECT_EQ(test::fs::hard_link_count(outside), 1u);
+    EXPECT_FALSE(test::fs::exists(test::fs::symlink_status(leftover)));
+    for (int r = 0; r < 4; ++r) {
+        SCOPED_TRACE(files[r]);
+        if (r == 3 && !device)
+            continue;
+        EXPECT_TRUE(test::fs::is_regular_file(test::fs::symlink_status(files[r])));
+        EXPECT_EQ(ReadFile(files[r]), spec.Blob(kBlobKinds[r].prefix + std::string("1173")));
+    }
+    EXPECT_EQ(CountFiles(inst.Path()), 4u);
+}
+
+// New files can be read by everyone whatever the umask, belong (when root writes them) to the
+// owner of their folder, and may go through a folder that is a link to another disk.
+TEST(SaveResources, FilesBelongToTheInstallationsOwner) {
+    LogCapture log;
+    RecordingMessageSink boxes;
+    ScopedPayload payload(SmallPayload(1));
+    TestInstallation inst;
+    test::TempDir otherDisk;
+    test::fs::remove(inst.Path() / "thumbs");
+    test::fs::create_directory_symlink(otherDisk.Path(), inst.Path() / "thumbs");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        for (const char* folder : kFolders)
+            ASSERT_EQ(::chown((inst.Path() / folder).c_str(), 4321, 8765), 0);
+    }
+    const mode_t umask = ::umask(077);
+    const bool ok = SaveResources(inst.Folder(), nullptr);
+    ::umask(umask);
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(test::fs::exists(otherDisk.Path() / "i1173.bmp"));
+    for (const path& file : FilesOf(inst, "1173")) {
+        struct stat st {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0) << file;
+        EXPECT_EQ(st.st_mode & 07777, 0644u) << file;
+        if (root) {
+            EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(4321u, 8765u)) << file;
+        }
+    }
+}
+
 TEST(SaveResources, ADamagedBlobIsNeverInstalled) {
     LogCapture log;
     RecordingMessageSink boxes;
@@ -340,40 +371,28 @@ TEST(SaveResourceToFile, AMissingBlobShowsThePlatformsDescription) {
     EXPECT_EQ(CountFiles(inst.Path()), 6u);
 }
 
-TEST(SaveResourceToFile, AFailedWrite) {
-    LogCapture log;
-    RecordingMessageSink boxes;
-    ScopedPayload payload(SmallPayload(1));
-    TestInstallation inst;
-    FaultyInstallFiles files;
-    test::ScopedFiles scoped(files);
-    const std::string target = inst.Folder() + "pictogrammen/i1173.wmf";
-    EXPECT_FALSE(SaveResourceToFile("P_1173", target));
-    EXPECT_EQ(boxes.boxes,
-              (std::vector<Box>{{"Fout tijdens het schrijven van bestand '" + target + "' (1)",
-                                 "Kwastor", MsgIcon::None}}));
-    EXPECT_EQ(files.closes, 1) << "the file is closed after a failure too";
-    EXPECT_TRUE(test::fs::exists(target)) << "the file that failed stays as far as it was made";
-    EXPECT_EQ(OurRecords(log).back(), "SaveResourceToFile() : Fout tijdens het schrijven van "
-                                      "bestand '" +
-                                          target + "' (1)");
-}
-
-TEST(SaveResourceToFile, AShortWrite) {
-    LogCapture log;
-    RecordingMessageSink boxes;
-    ScopedPayload payload(SmallPayload(1));
-    TestInstallation inst;
-    FaultyInstallFiles files;
-    files.fault = FaultyInstallFiles::Fault::Short;
-    test::ScopedFiles scoped(files);
-    const std::string target = inst.Folder() + "thumbs/i1173.bmp";
-    EXPECT_FALSE(SaveResourceToFile("T_1173", target));
-    EXPECT_EQ(boxes.boxes,
-              (std::vector<Box>{{"Fout tijdens het schrijven van bestand '" + target + "' (2)",
-                                 "Kwastor", MsgIcon::None}}));
-    EXPECT_EQ(ReadFile(target).size(), 3299u);
-    EXPECT_EQ(files.closes, 1);
+// A write that fails outright (1) or comes up short (2) leaves no file under either name.
+TEST(SaveResourceToFile, AFailedOrShortWriteLeavesNothing) {
+    for (const auto fault : {test::FaultyFiles::Fault::Fail, test::FaultyFiles::Fault::Short}) {
+        LogCapture log;
+        RecordingMessageSink boxes;
+        ScopedPayload payload(SmallPayload(1));
+        TestInstallation inst;
+        test::FaultyFiles files;
+        files.op = test::FaultyFiles::Op::Write;
+        files.only = ".kwastor-tmp";
+        files.failAt = 1;
+        files.fault = fault;
+        test::ScopedFiles scoped(files);
+        const std::string target = inst.Folder() + "thumbs/i1173.bmp";
+        const std::string description =
+            "Fout tijdens het schrijven van bestand '" + target +
+            (fault == test::FaultyFiles::Fault::Fail ? "' (1)" : "' (2)");
+        EXPECT_FALSE(SaveResourceToFile("T_1173", target));
+        EXPECT_EQ(boxes.boxes, (std::vector<Box>{{description, "Kwastor", MsgIcon::None}}));
+        EXPECT_EQ(OurRecords(log).back(), "SaveResourceToFile() : " + description);
+        EXPECT_EQ(CountFiles(inst.Path()), 0u) << "neither the file nor its temporary";
+    }
 }
 
 TEST(SaveResourceToFile, AFullDisk) {
@@ -386,7 +405,10 @@ TEST(SaveResourceToFile, AFullDisk) {
     contents.SetBlob("P_1173", test::BlobBytes("P_1173", 200000));
     ScopedPayload payload(contents);
     const std::string target = (tmpfs->Path() / "i1173.wmf").string();
+    test::WriteFile(target, "vorige versie");
     EXPECT_FALSE(SaveResourceToFile("P_1173", target));
+    EXPECT_EQ(ReadFile(target), "vorige versie") << "the previous file stays as it was";
+    EXPECT_EQ(CountFiles(tmpfs->Path()), 1u) << "no temporary file is left";
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_TRUE(boxes.boxes[0].text.starts_with("Fout tijdens het schrijven van bestand '" +
                                                 target + "' ("))

@@ -26,8 +26,9 @@ bool SaveResourceToFile(const std::string& blobName, const std::string& filePath
 /// stopping at the first failure. With a label, shows progress there.
 bool SaveResources(const std::string& folder, StatusLabel* label);
 
-/// Registers the categories, pictograms and links on the open connection; false after the first
-/// failure, which is logged and, with a label, shown there. Nothing is undone.
+/// Registers the categories, pictograms and links on the open connection, as one transaction
+/// after the whole catalogue has been read; false after the first failure, which is logged
+/// and, with a label, shown there. A failure leaves the database as it was.
 bool UpdateDB(StatusLabel* label);
 
 /// Appends one line per pictogram to the list; after a failure the list holds only its reason.

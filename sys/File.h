@@ -1,5 +1,5 @@
 // The file operations that the log and the file installation need, behind one seam.
-// Tests replace the seam to inject faults (a failing or short write, a full disk).
+// Tests replace the seam to inject faults: any call can be made to fail (test::FaultyFiles).
 #pragma once
 
 #include <cstddef>
@@ -11,22 +11,42 @@ namespace kw {
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kInvalidFile = -1;
 
+/// What a name is, without following a link.
+enum class FileKind {
+    Missing,  // nothing has this name
+    Ordinary, // an ordinary file
+    Other,    // a folder, a link, a FIFO, a device or a socket
+    Unknown,  // the name could not be looked at
+};
+
 class FileApi {
 public:
     virtual ~FileApi() = default;
-    /// Creates the file for writing only, or empties an existing one, and holds it so that no
-    /// other opener shares it. Returns kInvalidFile when it can't (missing folder, no access,
-    /// a folder of that name, the file held elsewhere); nothing is created then.
-    virtual FileHandle CreateAlways(const std::string& path) = 0;
+    /// Creates a new file for writing only, with mode 0644 whatever the umask. Fails, creating
+    /// nothing, when anything has the name already (a link is never followed) or the folder
+    /// can't be written.
+    virtual FileHandle CreateNew(const std::string& path) = 0;
+    /// Opens an existing ordinary file for reading, never through a link and never waiting (a
+    /// FIFO or device is refused). kInvalidFile when it can't.
+    virtual FileHandle OpenExisting(const std::string& path) = 0;
+    /// Takes an exclusive lock on the open file without waiting; false when another opener
+    /// holds one. POSIX has no share modes: the lock keeps two cooperating writers apart.
+    virtual bool Lock(FileHandle file) = 0;
+    /// When running as the superuser, gives the file the owner and group of the folder, so that
+    /// the installation's owner can use it; elsewhere does nothing. False when it can't.
+    virtual bool TakeFolderOwner(FileHandle file, const std::string& folder) = 0;
     /// One write call. Returns the bytes written (possibly fewer than asked), or -1 on failure.
     virtual std::int64_t Write(FileHandle file, const void* data, std::size_t size) = 0;
-    /// Closes the file; a failure is ignored.
-    virtual void Close(FileHandle file) = 0;
-    /// Deletes a file; false when it can't.
+    /// Closes the file; false when the system reports a failure (the handle is gone either way).
+    virtual bool Close(FileHandle file) = 0;
+    /// Deletes a name (a link itself, never its target); false when it can't.
     virtual bool Remove(const std::string& path) = 0;
-    /// Renames a file; false when it can't.
+    /// Renames a file, replacing what has the new name (unless that is a folder); false when it
+    /// can't.
     virtual bool Rename(const std::string& from, const std::string& to) = 0;
-    /// True when path names an existing ordinary file (not a folder).
+    /// What the name is, without following a link.
+    virtual FileKind Kind(const std::string& path) = 0;
+    /// True when path names an existing ordinary file (not a folder), following links.
     virtual bool IsOrdinaryFile(const std::string& path) = 0;
 };
 

@@ -1,7 +1,6 @@
 #include "sys/File.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -11,22 +10,46 @@ namespace kw {
 
 namespace {
 
+constexpr mode_t kFileMode = 0644;
+
 class PosixFiles final : public FileApi {
 public:
-    FileHandle CreateAlways(const std::string& path) override {
-        // Open without truncating first: a file that another opener holds must stay intact.
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    FileHandle CreateNew(const std::string& path) override {
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
         if (fd < 0)
             return kInvalidFile;
-        // POSIX has no share modes; an exclusive lock is the nearest thing and keeps two
-        // cooperating writers (two runs of this program) apart.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
-            int saved = errno;
+        // The umask may have taken bits away; the installation's users need to read the file.
+        if (::fchmod(fd, kFileMode) != 0) {
             ::close(fd);
-            errno = saved;
+            ::unlink(path.c_str());
             return kInvalidFile;
         }
         return fd;
+    }
+
+    FileHandle OpenExisting(const std::string& path) override {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return kInvalidFile;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return kInvalidFile;
+        }
+        return fd;
+    }
+
+    bool Lock(FileHandle file) override {
+        return ::flock(static_cast<int>(file), LOCK_EX | LOCK_NB) == 0;
+    }
+
+    bool TakeFolderOwner(FileHandle file, const std::string& folder) override {
+        if (::geteuid() != 0)
+            return true;
+        struct stat st {};
+        return ::stat(folder.c_str(), &st) == 0 &&
+               ::fchown(static_cast<int>(file), st.st_uid, st.st_gid) == 0;
     }
 
     std::int64_t Write(FileHandle file, const void* data, std::size_t size) override {
@@ -37,12 +60,19 @@ public:
         return n;
     }
 
-    void Close(FileHandle file) override { ::close(static_cast<int>(file)); }
+    bool Close(FileHandle file) override { return ::close(static_cast<int>(file)) == 0; }
 
     bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
 
     bool Rename(const std::string& from, const std::string& to) override {
         return ::rename(from.c_str(), to.c_str()) == 0;
+    }
+
+    FileKind Kind(const std::string& path) override {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0)
+            return errno == ENOENT || errno == ENOTDIR ? FileKind::Missing : FileKind::Unknown;
+        return S_ISREG(st.st_mode) ? FileKind::Ordinary : FileKind::Other;
     }
 
     bool IsOrdinaryFile(const std::string& path) override {

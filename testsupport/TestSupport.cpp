@@ -62,17 +62,68 @@ std::vector<std::string> LogCapture::Records() const {
     return records;
 }
 
-FileHandle FaultyFiles::CreateAlways(const std::string& path) {
-    created.push_back(path);
-    return SystemFiles().CreateAlways(path);
+bool FaultyFiles::Fails(Op call, const std::string& name) {
+    static const char* const kNames[] = {
+        "",      "CreateNew", "OpenExisting", "Lock", "TakeFolderOwner", "Write",
+        "Close", "Remove",    "Rename",       "Kind", "IsOrdinaryFile"};
+    if ((op != Op::Any && op != call) || name.find(only) == std::string::npos)
+        return false;
+    if (++calls != failAt)
+        return false;
+    failed = std::string(kNames[static_cast<int>(call)]) + " " + name;
+    return true;
+}
+
+FileHandle FaultyFiles::CreateNew(const std::string& path) {
+    if (Fails(Op::CreateNew, path))
+        return kInvalidFile;
+    const FileHandle file = SystemFiles().CreateNew(path);
+    names_[file] = path;
+    return file;
+}
+
+FileHandle FaultyFiles::OpenExisting(const std::string& path) {
+    if (Fails(Op::OpenExisting, path))
+        return kInvalidFile;
+    const FileHandle file = SystemFiles().OpenExisting(path);
+    names_[file] = path;
+    return file;
+}
+
+bool FaultyFiles::Lock(FileHandle file) {
+    return !Fails(Op::Lock, names_[file]) && SystemFiles().Lock(file);
+}
+
+bool FaultyFiles::TakeFolderOwner(FileHandle file, const std::string& folder) {
+    return !Fails(Op::TakeFolderOwner, names_[file]) && SystemFiles().TakeFolderOwner(file, folder);
 }
 
 std::int64_t FaultyFiles::Write(FileHandle file, const void* data, std::size_t size) {
-    if (fault == Fault::None || goodWrites-- > 0)
+    if (!Fails(Op::Write, names_[file]))
         return SystemFiles().Write(file, data, size);
-    if (fault == Fault::Fail)
-        return -1;
-    return SystemFiles().Write(file, data, size / 2);
+    return fault == Fault::Fail ? -1 : SystemFiles().Write(file, data, size / 2);
+}
+
+bool FaultyFiles::Close(FileHandle file) {
+    const bool fails = Fails(Op::Close, names_[file]);
+    names_.erase(file);
+    return SystemFiles().Close(file) && !fails;
+}
+
+bool FaultyFiles::Remove(const std::string& path) {
+    return !Fails(Op::Remove, path) && SystemFiles().Remove(path);
+}
+
+bool FaultyFiles::Rename(const std::string& from, const std::string& to) {
+    return !Fails(Op::Rename, from) && SystemFiles().Rename(from, to);
+}
+
+FileKind FaultyFiles::Kind(const std::string& path) {
+    return Fails(Op::Kind, path) ? FileKind::Unknown : SystemFiles().Kind(path);
+}
+
+bool FaultyFiles::IsOrdinaryFile(const std::string& path) {
+    return !Fails(Op::IsOrdinaryFile, path) && SystemFiles().IsOrdinaryFile(path);
 }
 
 } // namespace kw::test

@@ -8,6 +8,7 @@
 #include "sys/Ui.h"
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -126,25 +127,50 @@ public:
     ~ScopedFiles() { SetFiles(nullptr); }
 };
 
-/// The platform's file operations with a fault switch: writes after the first `goodWrites`
-/// fail outright or come up short. Records every path it was asked to create.
+/// The platform's file operations with a countdown: the call numbered failAt (counting from 1)
+/// fails as the platform reports a failure, and nothing is done for it (a Close still closes:
+/// the handle is gone either way). The count can be narrowed to one kind of call and to names
+/// that contain `only` (a handle counts with the name it was opened under), so that a loop over
+/// k = 1, 2, ... reaches every call that a run makes.
 class FaultyFiles final : public FileApi {
 public:
-    enum class Fault { None, Fail, Short };
-    Fault fault = Fault::None;
-    int goodWrites = 0;
-    std::vector<std::string> created;
+    enum class Op {
+        Any,
+        CreateNew,
+        OpenExisting,
+        Lock,
+        TakeFolderOwner,
+        Write,
+        Close,
+        Remove,
+        Rename,
+        Kind,
+        IsOrdinaryFile
+    };
+    enum class Fault { Fail, Short }; // how a failing Write fails: outright, or half written
 
-    FileHandle CreateAlways(const std::string& path) override;
+    int failAt = 0; // 0: no call fails
+    Op op = Op::Any;
+    std::string only;
+    Fault fault = Fault::Fail;
+    int calls = 0;      // the calls counted so far
+    std::string failed; // what the failed call was ("Rename <name>"), empty while none failed
+
+    FileHandle CreateNew(const std::string& path) override;
+    FileHandle OpenExisting(const std::string& path) override;
+    bool Lock(FileHandle file) override;
+    bool TakeFolderOwner(FileHandle file, const std::string& folder) override;
     std::int64_t Write(FileHandle file, const void* data, std::size_t size) override;
-    void Close(FileHandle file) override { SystemFiles().Close(file); }
-    bool Remove(const std::string& path) override { return SystemFiles().Remove(path); }
-    bool Rename(const std::string& from, const std::string& to) override {
-        return SystemFiles().Rename(from, to);
-    }
-    bool IsOrdinaryFile(const std::string& path) override {
-        return SystemFiles().IsOrdinaryFile(path);
-    }
+    bool Close(FileHandle file) override;
+    bool Remove(const std::string& path) override;
+    bool Rename(const std::string& from, const std::string& to) override;
+    FileKind Kind(const std::string& path) override;
+    bool IsOrdinaryFile(const std::string& path) override;
+
+private:
+    /// Counts the call when it matches; true when it is the one to fail.
+    bool Fails(Op call, const std::string& name);
+    std::map<FileHandle, std::string> names_;
 };
 
 /// A tmpfs of the given size mounted on a temporary folder, or nothing where this process may
