@@ -203,8 +203,8 @@ TEST(SaveResources, AFolderWhereAFileShouldBe) {
 TEST(SaveResources, NamesInTheWayAreReplacedNeverWrittenThrough) {
     LogCapture log;
     RecordingMessageSink boxes;
-    const test::PayloadSpec spec = SmallPayload(1);
-    ScopedPayload payload(spec);
+    const test::PayloadContents contents = SmallPayload(1);
+    ScopedPayload payload(contents);
     TestInstallation inst;
     test::TempDir elsewhere;
     const path outside = elsewhere.Path() / "buiten";
@@ -226,7 +226,7 @@ TEST(SaveResources, NamesInTheWayAreReplacedNeverWrittenThrough) {
         if (r == 3 && !device)
             continue;
         EXPECT_TRUE(test::fs::is_regular_file(test::fs::symlink_status(files[r])));
-        EXPECT_EQ(ReadFile(files[r]), spec.Blob(kBlobKinds[r].prefix + std::string("1173")));
+        EXPECT_EQ(ReadFile(files[r]), contents.Blob(kBlobKinds[r].prefix + std::string("1173")));
     }
     EXPECT_EQ(CountFiles(inst.Path()), 4u);
 }
