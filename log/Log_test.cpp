@@ -256,6 +256,41 @@ TEST_F(LogTest, FailedOrShortWriteGivesOneMessageAndClosesTheLog) {
     }
 }
 
+// Every call that a run's log makes is made to fail, one run per call. However it fails, the
+// run shows at most one box, the previous log survives (as the log or as its backup), the log
+// is well-formed, and without a box it holds every record; a run without faults then works.
+TEST_F(LogTest, EveryFailingCallLosesNoLogAndLeavesItWellFormed) {
+    const std::string log = LogPath(), bak = LogPath() + ".bak";
+    const std::string previous = kStart + "13:05:09 - vorige run\r\n";
+    const std::string complete = kStart + "13:05:09 - een\r\n13:05:09 - twee\r\n13:05:09 - "
+                                          "Logging ended.\r\n";
+    for (int k = 1;; ++k) {
+        std::filesystem::remove(log);
+        test::WriteFile(log, previous);
+        test::WriteFile(bak, "oudere backup");
+        RecordingMessageSink sink;
+        FaultyFiles files;
+        files.failAt = k;
+        auto run = MakeLog(&files);
+        run->printf("een");
+        run->printf("twee");
+        run.reset();
+        if (files.failed.empty()) {
+            EXPECT_GT(k, 5);
+            break;
+        }
+        SCOPED_TRACE("call " + std::to_string(k) + " failed: " + files.failed);
+        EXPECT_LE(sink.boxes.size(), 1u);
+        EXPECT_TRUE(ReadFile(log) == previous || ReadFile(bak) == previous);
+        EXPECT_EQ(test::LogDefect(ReadFile(log)), "");
+        if (sink.boxes.empty()) {
+            EXPECT_EQ(ReadFile(log), complete);
+        }
+        MakeLog()->printf("een");
+        EXPECT_TRUE(ReadFile(log).starts_with(kStart + "13:05:09 - een\r\n"));
+    }
+}
+
 TEST_F(LogTest, FullFilesystemGivesOneMessage) {
     auto mount = test::ScopedTmpfs::Mount(4096);
     if (!mount)

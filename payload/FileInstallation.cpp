@@ -84,13 +84,15 @@ public:
     HeldElsewhereCheck(const HeldElsewhereCheck&) = delete;
     HeldElsewhereCheck& operator=(const HeldElsewhereCheck&) = delete;
 
-    /// True when an ordinary file under the name is locked by someone else; this object then
-    /// keeps it locked until it is released, so that no other writer starts on it meanwhile.
+    /// True when an ordinary file under the name is locked by someone else, or when that can't
+    /// be ruled out; this object then keeps it locked until it is released, so that no other
+    /// writer starts on it meanwhile.
     bool HeldElsewhere(const std::string& path) {
-        if (files_.Kind(path) != FileKind::Ordinary)
-            return false; // nothing, or something that is replaced rather than opened
+        const FileKind kind = files_.Kind(path);
+        if (kind != FileKind::Ordinary)
+            return kind == FileKind::Unknown; // else nothing, or something replaced, not opened
         handle_ = files_.OpenExisting(path);
-        return handle_ != kInvalidFile && !files_.Lock(handle_);
+        return handle_ == kInvalidFile || !files_.Lock(handle_);
     }
 
 private:

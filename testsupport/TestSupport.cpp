@@ -62,6 +62,35 @@ std::vector<std::string> LogCapture::Records() const {
     return records;
 }
 
+std::string LogDefect(const std::string& text) {
+    if (text.empty())
+        return "";
+    if (!text.ends_with("\r\n"))
+        return "the last record is not ended";
+    const auto digits = [](const std::string& l, std::initializer_list<int> at) {
+        for (int i : at)
+            if (l[i] < '0' || l[i] > '9')
+                return false;
+        return true;
+    };
+    std::size_t pos = 0;
+    for (int n = 0; pos < text.size(); ++n) {
+        const std::size_t end = text.find("\r\n", pos);
+        const std::string line = text.substr(pos, end - pos);
+        pos = end + 2;
+        const bool stamped = line.size() >= 11 && digits(line, {0, 1, 3, 4, 6, 7}) &&
+                             line[2] == ':' && line[5] == ':' && line.compare(8, 3, " - ") == 0;
+        const bool continued = line.rfind("           ", 0) == 0;
+        if (n == 0 && !(stamped && line.size() == 21))
+            return "it does not begin with the start record: " + line;
+        if (n == 1 && line != "           Logging started.")
+            return "it does not begin with the start record: " + line;
+        if (!stamped && !(continued && n > 0))
+            return "a line that is neither a record nor a continuation: " + line;
+    }
+    return "";
+}
+
 bool FaultyFiles::Fails(Op call, const std::string& name) {
     static const char* const kNames[] = {
         "",      "CreateNew", "OpenExisting", "Lock", "TakeFolderOwner", "Write",

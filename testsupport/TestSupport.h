@@ -106,6 +106,11 @@ private:
     std::unique_ptr<Log> saved_;
 };
 
+/// What is wrong with a log file's text as the log writes it (every line a record of
+/// "hh:mm:ss - " or a continuation of 11 blanks, each ended by CR LF, the start record first),
+/// or "" when nothing is. An empty text is well-formed.
+std::string LogDefect(const std::string& text);
+
 /// Sets an environment variable for the life of the object (nullptr unsets it).
 class ScopedEnv {
 public:
