@@ -61,6 +61,16 @@ public:
     int eventPasses = 0;
 };
 
+/// A window that counts its event passes and reports itself closed from pass `closeAt` on
+/// (never when 0).
+class RecordingWindow final : public Window {
+public:
+    void ProcessEvents() override { ++passes; }
+    bool Closed() const override { return closeAt > 0 && passes >= closeAt; }
+    int passes = 0;
+    int closeAt = 0;
+};
+
 class RecordingList final : public ListBox {
 public:
     void AddItem(const std::string& line) override { items.push_back(line); }

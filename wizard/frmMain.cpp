@@ -1,12 +1,8 @@
 #include "wizard/frmMain.h"
 
 #include "app/Update.h"
-#include "db/Database.h"
 #include "log/Log.h"
-#include "payload/PayloadOperations.h"
 #include "sys/FolderDialog.h"
-#include "sys/Installation.h"
-#include "sys/RunningProgram.h"
 #include "wizard/WindowFont.h"
 #include "wizard/WindowIcon.h"
 
