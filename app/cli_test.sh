@@ -29,9 +29,18 @@ run "$work/cwd" "" ""
 check "empty arguments give the usage text" 2 "$status"
 check "a run that only shows the usage text writes no log" "" "$(ls "$work/cwd")"
 
-run "$work/cwd"
-check "no display: status" 1 "$status"
-check "no display: names the modes" 1 "$(grep -c 'kwastor bestanden <folder>' <<<"$err")"
+# No display, or one that can't be used: the message in Dutch naming both modes, status 1, never
+# an abort.
+for display in "" DISPLAY=:9999 WAYLAND_DISPLAY=kwastor-geen QT_QPA_PLATFORM=geen \
+  QT_QPA_PLATFORM=wayland; do
+  err=$(cd "$work/cwd" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $display "$kwastor" 2>&1 >/dev/null)
+  status=$?
+  check "no display ($display): status" 1 "$status"
+  check "no display ($display): the message" "Kwastor: de wizard heeft een beeldscherm nodig, maar
+De opdrachtregel heeft er geen nodig:
+  kwastor bestanden <Merodaan-map>
+  kwastor database <Gebruikers-map>" "$(sed 's/, maar .*/, maar/' <<<"$err")"
+done
 
 run "$work/cwd" bestanden "$work/missing"
 check "files mode into a missing folder: status" 1 "$status"

@@ -146,7 +146,7 @@ std::string FormatLogText(std::string_view sFormat, std::span<const LogValue> pa
     return out;
 }
 
-Log::Log(Clock& clock, FileApi* files) : clock_(clock), files_(files) {}
+Log::Log(Clock& clock) : clock_(clock) {}
 
 Log::~Log() {
     Terminate();
@@ -156,7 +156,7 @@ void Log::Terminate() {
     if (state_ == State::Open) {
         printf("Logging ended.");
         if (state_ == State::Open)
-            FileOps().Close(file_);
+            Files().Close(file_);
         state_ = State::Closed;
     }
 }
@@ -179,7 +179,7 @@ void Log::OpenLog() {
 }
 
 bool Log::RotateAndCreate() {
-    FileApi& files = FileOps();
+    FileApi& files = Files();
     // A link, FIFO, device or folder under the log's name is never opened or moved.
     const FileKind kind = files.Kind(filename_);
     if (kind != FileKind::Missing && kind != FileKind::Ordinary)
@@ -239,7 +239,7 @@ void Log::printf(std::string_view sFormat, std::span<const LogValue> param) {
 }
 
 void Log::Write(const std::string& bytes) {
-    FileApi& files = FileOps();
+    FileApi& files = Files();
     std::int64_t written = files.Write(file_, bytes.data(), bytes.size());
     if (written < 0 || static_cast<std::size_t>(written) != bytes.size()) {
         MsgBox("Writing to log failed.", "Log::printf()");

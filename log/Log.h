@@ -35,8 +35,8 @@ std::string FormatLogText(std::string_view sFormat, std::span<const LogValue> pa
 
 class Log {
 public:
-    /// A log that takes its time from clock and writes through files (the ones in use when null).
-    explicit Log(Clock& clock = SystemClock(), FileApi* files = nullptr);
+    /// A log that takes its time from clock and writes through the file operations in use.
+    explicit Log(Clock& clock = SystemClock());
     /// Writes the end record when the file is open.
     ~Log();
     Log(const Log&) = delete;
@@ -68,10 +68,8 @@ private:
     void OpenLog();
     bool RotateAndCreate();
     void Write(const std::string& bytes);
-    FileApi& FileOps() { return files_ ? *files_ : Files(); }
 
     Clock& clock_;
-    FileApi* files_;
     std::string filename_;
     State state_ = State::New;
     FileHandle file_ = kInvalidFile;

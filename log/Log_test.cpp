@@ -20,8 +20,8 @@ const std::string kStart = "13:05:09 - 2026-03-04\r\n           Logging started.
 class LogTest : public ::testing::Test {
 protected:
     std::string LogPath() const { return (dir.Path() / "Kwastor.log").string(); }
-    std::unique_ptr<Log> MakeLog(FileApi* files = nullptr) {
-        auto log = std::make_unique<Log>(clock, files);
+    std::unique_ptr<Log> MakeLog() {
+        auto log = std::make_unique<Log>(clock);
         log->SetFilename(LogPath());
         return log;
     }
@@ -241,7 +241,8 @@ TEST_F(LogTest, FailedOrShortWriteGivesOneMessageAndClosesTheLog) {
         files.fault = fault;
         files.op = FaultyFiles::Op::Write;
         files.failAt = 3; // after the start record and one record
-        auto log = MakeLog(&files);
+        test::ScopedFiles scoped(files);
+        auto log = MakeLog();
         log->printf("kept");
         log->printf("fails");
         log->printf("never written");
@@ -271,10 +272,12 @@ TEST_F(LogTest, EveryFailingCallLosesNoLogAndLeavesItWellFormed) {
         RecordingMessageSink sink;
         FaultyFiles files;
         files.failAt = k;
-        auto run = MakeLog(&files);
-        run->printf("een");
-        run->printf("twee");
-        run.reset();
+        {
+            test::ScopedFiles scoped(files);
+            auto run = MakeLog();
+            run->printf("een");
+            run->printf("twee");
+        }
         if (files.failed.empty()) {
             EXPECT_GT(k, 5);
             break;

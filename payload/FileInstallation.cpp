@@ -73,7 +73,7 @@ private:
 };
 
 // Another opener that holds the file that would be replaced (a run beside this one): the file
-// is left to it. The check's own lock is released when the returned handle is closed.
+// is left to it. The check's own lock is released when this object ends.
 class HeldElsewhereCheck {
 public:
     explicit HeldElsewhereCheck(FileApi& files) : files_(files) {}

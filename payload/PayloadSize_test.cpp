@@ -4,6 +4,7 @@
 #include "sys/Failure.h"
 #include "testsupport/payload/PayloadTestSupport.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace kw {
@@ -38,48 +39,6 @@ TEST(NeededDiskSpace, AddsTheClustersOfEveryBlob) {
     EXPECT_EQ(log.Records()[1], "NeededDiskSpace() : 36 kB nodig.");
 }
 
-TEST(NeededDiskSpace, ACountBelowOneIsABadFormat) {
-    for (const char* count : {"0", "-3"}) {
-        LogCapture log;
-        RecordingMessageSink boxes;
-        test::PayloadContents contents = SmallPayload(2);
-        contents.strings[kCountId] = count;
-        ScopedPayload payload(contents);
-        EXPECT_EQ(NeededDiskSpace(), -1);
-        EXPECT_EQ(boxes.boxes,
-                  (std::vector<Box>{{"Bron heeft een slechte opmaak.", "Kwastor", MsgIcon::None}}));
-        EXPECT_EQ(log.Records().back(), "NeededDiskSpace() : Bron heeft een slechte opmaak.");
-    }
-}
-
-TEST(NeededDiskSpace, AMissingBlobFailsTheMeasurement) {
-    LogCapture log;
-    RecordingMessageSink boxes;
-    test::PayloadContents contents = SmallPayload(3);
-    contents.RemoveBlob("V_1174");
-    ScopedPayload payload(contents);
-    EXPECT_EQ(NeededDiskSpace(), -1);
-    EXPECT_EQ(boxes.boxes,
-              (std::vector<Box>{{"Bron 'V_1174' niet gevonden", "Kwastor", MsgIcon::None}}));
-    EXPECT_EQ(log.Records().back(), "NeededDiskSpace() : Bron 'V_1174' niet gevonden");
-
-    std::int32_t lowest = -5, highest = -5;
-    GetResourceExtremes(lowest, highest);
-    EXPECT_EQ(lowest, 1173);
-    EXPECT_EQ(highest, 1175);
-}
-
-TEST(NeededDiskSpace, ACountThatIsNoNumberFails) {
-    LogCapture log;
-    RecordingMessageSink boxes;
-    test::PayloadContents contents = SmallPayload(2);
-    contents.strings[kCountId] = "twee";
-    ScopedPayload payload(contents);
-    EXPECT_EQ(NeededDiskSpace(), -1);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(log.Records().back(), "NeededDiskSpace() : " + boxes.boxes[0].text);
-}
-
 TEST(GetResourceExtremes, TakesTheFirstAndTheLastEntry) {
     LogCapture log;
     RecordingMessageSink boxes;
@@ -99,48 +58,56 @@ TEST(GetResourceExtremes, TakesTheFirstAndTheLastEntry) {
     EXPECT_EQ(records[2], "GetResourceExtremes() : laagste = 1300, hoogste = 1200.");
 }
 
-TEST(GetResourceExtremes, AFailureSetsBothToZero) {
-    LogCapture log;
-    RecordingMessageSink boxes;
-    test::PayloadContents contents = SmallPayload(3);
-    contents.strings[NumberId(2)] = "12x";
-    ScopedPayload payload(contents);
-    std::int32_t lowest = 7, highest = 7;
-    GetResourceExtremes(lowest, highest);
-    EXPECT_EQ(lowest, 0);
-    EXPECT_EQ(highest, 0);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(log.Records().back(), "GetResourceExtremes() : " + boxes.boxes[0].text);
-}
-
-TEST(GetResourceExtremes, ACountBelowOneIsABadFormat) {
-    LogCapture log;
-    RecordingMessageSink boxes;
-    test::PayloadContents contents = SmallPayload(2);
-    contents.strings[kCountId] = "0";
-    ScopedPayload payload(contents);
-    std::int32_t lowest = 7, highest = 7;
-    GetResourceExtremes(lowest, highest);
-    EXPECT_EQ(lowest, 0);
-    EXPECT_EQ(highest, 0);
-    EXPECT_EQ(boxes.boxes,
-              (std::vector<Box>{{"Bron heeft een slechte opmaak.", "Kwastor", MsgIcon::None}}));
-    EXPECT_EQ(log.Records().back(), "GetResourceExtremes() : Bron heeft een slechte opmaak.");
-}
-
-TEST(PayloadReaders, ACountLargerThanTheCatalogueFailsAtTheFirstMissingId) {
-    LogCapture log;
-    RecordingMessageSink boxes;
-    test::PayloadContents contents = SmallPayload(2);
-    contents.strings[kCountId] = "3";
-    ScopedPayload payload(contents);
-    std::int32_t lowest = 7, highest = 7;
-    GetResourceExtremes(lowest, highest);
-    EXPECT_EQ(lowest, 0);
-    EXPECT_EQ(NeededDiskSpace(), -1);
-    EXPECT_EQ(boxes.boxes,
-              (std::vector<Box>{{"Bron met nummer 108 niet gevonden", "Kwastor", MsgIcon::None},
-                                {"Bron met nummer 108 niet gevonden", "Kwastor", MsgIcon::None}}));
+// A damaged catalogue or a missing blob: each reader that meets the damage shows one box, logs
+// its text under the reader's name and returns its failure value; a reader that does not meet
+// it answers as usual.
+TEST(PayloadReaders, EachReaderThatMeetsDamageFailsAlone) {
+    const std::string kBadFormat = "Bron heeft een slechte opmaak.";
+    const std::string kNoNumber = "Typen komen niet overeen";
+    const std::string kBeyond = "Bron met nummer 108 niet gevonden";
+    struct Case {
+        const char* what;
+        std::function<void(test::PayloadContents&)> spoil;
+        std::string needed, extremes; // the box each reader shows; empty: it succeeds
+    };
+    const Case cases[] = {
+        {"count 0", [](auto& c) { c.strings[kCountId] = "0"; }, kBadFormat, kBadFormat},
+        {"count -3", [](auto& c) { c.strings[kCountId] = "-3"; }, kBadFormat, kBadFormat},
+        {"count that is no number", [](auto& c) { c.strings[kCountId] = "twee"; }, kNoNumber,
+         kNoNumber},
+        {"count beyond the catalogue", [](auto& c) { c.strings[kCountId] = "3"; }, kBeyond,
+         kBeyond},
+        {"number that is no number", [](auto& c) { c.strings[NumberId(1)] = "12x"; },
+         "Bron 'P_12x' niet gevonden", kNoNumber},
+        {"missing blob", [](auto& c) { c.RemoveBlob("V_1174"); }, "Bron 'V_1174' niet gevonden",
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::PayloadContents contents = SmallPayload(2);
+        c.spoil(contents);
+        ScopedPayload payload(contents);
+        for (const bool needed : {true, false}) {
+            LogCapture log;
+            RecordingMessageSink boxes;
+            const std::string& box = needed ? c.needed : c.extremes;
+            std::int32_t lowest = 7, highest = 7;
+            if (needed) {
+                EXPECT_EQ(NeededDiskSpace() == -1, !box.empty());
+            } else {
+                GetResourceExtremes(lowest, highest);
+                EXPECT_EQ(lowest == 0 && highest == 0, !box.empty());
+            }
+            if (box.empty()) {
+                EXPECT_TRUE(boxes.boxes.empty());
+                EXPECT_EQ(needed || (lowest == 1173 && highest == 1174), true);
+                continue;
+            }
+            EXPECT_EQ(boxes.boxes, (std::vector<Box>{{box, "Kwastor", MsgIcon::None}}));
+            EXPECT_EQ(log.Records().back(),
+                      (needed ? "NeededDiskSpace() : " : "GetResourceExtremes() : ") + box);
+        }
+    }
 }
 
 TEST(PayloadReaders, TheDemoPayloadAsShipped) {

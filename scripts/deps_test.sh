@@ -18,7 +18,8 @@ covered=$( (echo "$named"; echo "$level1"; depends $level1) | sort -u)
 
 for what in cmake ninja pkg-config clang++ clang-format zip unzip zipcmp sqlite3 odbcinst \
   espeak-ng sox soxi file identify import wmf2gd Xvfb xvfb-run xauth xdotool xdpyinfo \
-  /usr/bin/time mount umount /usr/share/fonts/type1/urw-base35; do
+  /usr/bin/time mount umount /usr/share/fonts/type1/urw-base35 \
+  /usr/share/qt6/translations/qtbase_nl.qm; do
   path=$what
   [ "${what:0:1}" == / ] || path=$(command -v "$what") || path=
   owner=

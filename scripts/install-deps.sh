@@ -9,7 +9,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
 apt-get install -y -q --no-install-recommends \
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format \
-  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev libxkbcommon-dev \
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libxcb1-dev libxkbcommon-dev \
   libzip-dev zip unzip zipcmp zlib1g-dev \
   libsqlite3-dev sqlite3 unixodbc unixodbc-dev odbcinst libsqliteodbc \
   libgtest-dev libgmock-dev libbenchmark-dev \

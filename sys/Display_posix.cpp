@@ -16,14 +16,14 @@ bool DisplayAvailable(std::string& why) {
         return true;
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {
-        why = "no display is set (DISPLAY is empty)";
+        why = "er is geen beeldscherm ingesteld (DISPLAY is leeg)";
         return false;
     }
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     const bool ok = xcb_connection_has_error(c) == 0;
     xcb_disconnect(c);
     if (!ok)
-        why = std::string("the display '") + display + "' can't be opened";
+        why = std::string("beeldscherm '") + display + "' kan niet geopend worden";
     return ok;
 }
 

@@ -30,7 +30,8 @@ public:
     /// FIFO or device is refused). kInvalidFile when it can't.
     virtual FileHandle OpenExisting(const std::string& path) = 0;
     /// Takes an exclusive lock on the open file without waiting; false when another opener
-    /// holds one. POSIX has no share modes: the lock keeps two cooperating writers apart.
+    /// holds one. POSIX has no share modes: the lock keeps two cooperating writers apart (where
+    /// the file system has no locks, nothing is held and the answer is true).
     virtual bool Lock(FileHandle file) = 0;
     /// When running as the superuser, gives the file the owner and group of the folder, so that
     /// the installation's owner can use it; elsewhere does nothing. False when it can't.

@@ -41,7 +41,9 @@ public:
     }
 
     bool Lock(FileHandle file) override {
-        return ::flock(static_cast<int>(file), LOCK_EX | LOCK_NB) == 0;
+        // Only another opener's lock counts: where the file system has no locks at all, the
+        // file is used without one rather than not at all.
+        return ::flock(static_cast<int>(file), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
     }
 
     bool TakeFolderOwner(FileHandle file, const std::string& folder) override {

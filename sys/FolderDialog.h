@@ -7,13 +7,14 @@
 namespace kw {
 
 /// Shows a modal folder dialog titled "Wijs de Merodaan directory aan" in which only file-system
-/// folders can be chosen. Returns the chosen folder with the separator appended (so the root
-/// comes back as "//"), or empty text when the user cancels.
-std::string BrowseForFolder();
+/// folders can be chosen, opening in `start` (the platform's choice when empty). Returns the
+/// chosen folder with the separator appended (so the root comes back as "//"), or empty text
+/// when the user cancels.
+std::string BrowseForFolder(const std::string& start);
 
-/// What stands in for the user in the dialog: returns the chosen folder without a trailing
-/// separator, or empty text for a cancel.
-using FolderPicker = std::function<std::string()>;
+/// What stands in for the user in the dialog: given the folder it opens in, returns the chosen
+/// folder without a trailing separator, or empty text for a cancel.
+using FolderPicker = std::function<std::string(const std::string& start)>;
 
 /// Puts another picker in place of the dialog (an empty one restores the dialog). For tests.
 void SetFolderPicker(FolderPicker picker);

@@ -8,11 +8,11 @@ namespace kw {
 
 namespace {
 
-std::string ShowDialog() {
+std::string ShowDialog(const std::string& start) {
     // No owner: the dialog belongs to the desktop, not to the wizard window.
-    return QFileDialog::getExistingDirectory(nullptr,
-                                             QStringLiteral("Wijs de Merodaan directory aan"),
-                                             QString(), QFileDialog::ShowDirsOnly)
+    return QFileDialog::getExistingDirectory(
+               nullptr, QStringLiteral("Wijs de Merodaan directory aan"),
+               QString::fromStdString(start), QFileDialog::ShowDirsOnly)
         .toStdString();
 }
 
@@ -27,8 +27,8 @@ void SetFolderPicker(FolderPicker picker) {
     Picker() = std::move(picker);
 }
 
-std::string BrowseForFolder() {
-    const std::string chosen = Picker() ? Picker()() : ShowDialog();
+std::string BrowseForFolder(const std::string& start) {
+    const std::string chosen = Picker() ? Picker()(start) : ShowDialog(start);
     // The separator goes on unconditionally, as the rest of the program expects of a folder.
     return chosen.empty() ? std::string() : chosen + kPathSeparator;
 }

@@ -34,6 +34,8 @@ private:
 
 std::string ReadFile(const fs::path& path);
 void WriteFile(const fs::path& path, const std::string& bytes);
+/// The ordinary files in a folder and all its subfolders; 0 for a missing folder.
+std::size_t CountFiles(const fs::path& folder);
 
 /// Records every message box, and sets itself as the sink while it lives.
 class RecordingMessageSink final : public MessageSink {
@@ -59,6 +61,16 @@ public:
     std::string Caption() const { return captions.empty() ? std::string() : captions.back(); }
     std::vector<std::string> captions;
     int eventPasses = 0;
+};
+
+/// A window that counts its event passes and reports itself closed from pass `closeAt` on
+/// (never when 0).
+class RecordingWindow final : public Window {
+public:
+    void ProcessEvents() override { ++passes; }
+    bool Closed() const override { return closeAt > 0 && passes >= closeAt; }
+    int passes = 0;
+    int closeAt = 0;
 };
 
 class RecordingList final : public ListBox {

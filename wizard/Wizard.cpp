@@ -6,22 +6,59 @@
 #include "wizard/frmMain.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
+#include <cstdlib>
 
 namespace kw {
+
+namespace {
+
+void ShowNoDisplay(const std::string& why) {
+    std::fprintf(stderr,
+                 "Kwastor: de wizard heeft een beeldscherm nodig, maar %s.\n"
+                 "De opdrachtregel heeft er geen nodig:\n"
+                 "  kwastor bestanden <Merodaan-map>\n"
+                 "  kwastor database <Gebruikers-map>\n",
+                 why.c_str());
+    std::fflush(stderr);
+}
+
+/// Qt ends the process with a fatal message (an abort) when none of its window systems starts:
+/// a WAYLAND_DISPLAY or QT_QPA_PLATFORM that names one that is missing or can't connect. The
+/// user gets the no-display message and exit status 1 instead. Nothing has been logged yet, so
+/// there is nothing to close. Qt's warnings on the way there tell the user nothing more.
+void EndWithoutWindowSystem(QtMsgType type, const QMessageLogContext&, const QString&) {
+    if (type != QtFatalMsg)
+        return;
+    ShowNoDisplay("het venstersysteem kan niet gestart worden");
+    std::_Exit(1);
+}
+
+} // namespace
+
+void UseDutchTranslation() {
+    // Owned by the application, which outlives every dialog.
+    auto* dutch = new QTranslator(QCoreApplication::instance());
+    if (dutch->load(QLocale(QLocale::Dutch, QLocale::Netherlands), QStringLiteral("qtbase"),
+                    QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(dutch);
+    else
+        delete dutch;
+}
 
 int RunWizard(int& argc, char** argv) {
     std::string why;
     if (!DisplayAvailable(why)) {
-        std::fprintf(stderr,
-                     "Kwastor: the wizard needs a display, but %s.\n"
-                     "The command-line modes need none:\n"
-                     "  kwastor bestanden <folder>\n"
-                     "  kwastor database <folder>\n",
-                     why.c_str());
+        ShowNoDisplay(why);
         return 1;
     }
+    const QtMessageHandler previous = qInstallMessageHandler(EndWithoutWindowSystem);
     QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+    UseDutchTranslation();
     QtMessageSink sink;
     SetMessageSink(&sink);
     int status;

@@ -7,4 +7,8 @@ namespace kw {
 /// window was closed, 1 when no window can be opened (said on standard error).
 int RunWizard(int& argc, char** argv);
 
+/// Lets Qt's own dialogs (the folder dialog, the message boxes' buttons) speak Dutch, like the
+/// rest of the program, where Qt's translations are installed.
+void UseDutchTranslation();
+
 } // namespace kw

@@ -1,17 +1,14 @@
 #include "wizard/frmMain.h"
 
 #include "app/Update.h"
-#include "db/Database.h"
 #include "log/Log.h"
-#include "payload/PayloadOperations.h"
 #include "sys/FolderDialog.h"
-#include "sys/Installation.h"
-#include "sys/RunningProgram.h"
 #include "wizard/WindowFont.h"
 #include "wizard/WindowIcon.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -106,6 +103,15 @@ void frmMain::BuildControls() {
     Place(lstFinal, 120, 2160, 1095, 225);
     setTabOrder(cbBrowse, cbNext);
     setTabOrder(cbNext, lstFinal);
+    // Return and keypad Enter press the focused button, and Next when no button has the focus,
+    // as in a Windows dialog.
+    cbNext->setDefault(true);
+    cbNext->setAutoDefault(true);
+    cbBrowse->setAutoDefault(true);
+    if (BoldDrawsThin())
+        for (QWidget* bold :
+             std::initializer_list<QWidget*>{lblStep, lblMsg[0], lblMsg[1], cbBrowse, cbNext})
+            bold->setStyle(OverstrikeStyle());
 
     connect(cbNext, &QPushButton::clicked, this, [this] { cbNext_Click(); });
     connect(cbBrowse, &QPushButton::clicked, this, [this] { cbBrowse_Click(); });
@@ -136,6 +142,15 @@ void frmMain::Form_Resize() {
     lblStep->setGeometry(TwipsX(120), lblStep->y(), inner, lblStep->height());
     lblHelp->setGeometry(TwipsX(120), lblHelp->y(), inner, lblHelp->height());
     Place(lstFinal, 120, 720, 7815, 1815);
+}
+
+void frmMain::keyPressEvent(QKeyEvent* event) {
+    // Reaches the window when no button took the key: the list box, or no focus at all.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && cbNext->isVisible() && cbNext->isEnabled())
+        cbNext->click();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
@@ -210,17 +225,19 @@ void frmMain::RunStep1() {
     if (!found)
         return;
     InstallFolder = *found;
+    shownFolder_ = InstallFolder;
     cbNext->setEnabled(!InstallFolder.empty());
     LocationDone = true;
 }
 
 void frmMain::cbBrowse_Click() {
-    const std::string folder = BrowseForFolder();
+    const std::string folder = BrowseForFolder(shownFolder_);
     if (folder.empty())
         return;
     const bool holds = ChooseInstallation(folder, rows_);
     if (holds)
         InstallFolder = folder;
+    shownFolder_ = holds ? folder : std::string();
     cbNext->setEnabled(holds);
 }
 

@@ -31,6 +31,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void BuildControls();
@@ -53,6 +54,9 @@ private:
     std::int16_t CurrentStep = 0;
     std::string InstallFolder;
     bool LocationDone = false;
+    /// The folder that step 1's row shows (empty while it shows that none was found): the
+    /// folder dialog opens there.
+    std::string shownFolder_;
     std::array<std::string, 5> StepTitles;
     std::array<std::string, 5> StepHelp;
     std::array<std::array<bool, 2>, 5> RowVisible{};
