@@ -16,10 +16,18 @@ std::string RowText(RowId id) {
 
 std::string IndexNames(const TableDef& table, const IndexData& data) {
     std::string names;
-    for (const LogicalIndex& li : table.indexes)
-        if (li.dataNumber == data.number)
-            names += (names.empty() ? "" : ",") + li.name;
-    return names.empty() ? "#" + std::to_string(data.number) : names;
+    for (const LogicalIndex& li : table.indexes) {
+        if (li.dataNumber != data.number)
+            continue;
+        if (!names.empty())
+            names += ',';
+        names += li.name;
+    }
+    if (names.empty()) {
+        names.push_back('#');
+        names += std::to_string(data.number);
+    }
+    return names;
 }
 
 class Checker {
