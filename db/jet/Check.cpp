@@ -4,7 +4,8 @@
 #include "db/jet/IndexTree.h"
 #include "db/jet/JetError.h"
 
-#include <map>
+#include <algorithm>
+#include <optional>
 #include <unordered_map>
 
 namespace kw::jet {
@@ -56,18 +57,28 @@ private:
     }
 
     struct IndexState {
-        const IndexData* data;
+        const IndexData* data = nullptr;
         std::string names;
+        std::uint64_t entries = 0;  // in the leaf chain
         std::uint64_t expected = 0; // rows that the index must hold
+        std::vector<bool> leaves;   // pages of the leaf chain
         bool broken = false;        // its tree can't be read: no further findings about it
+        bool examine = false;       // something is off: look at every entry's row
     };
 
+    // Rows against indexes, both ways. Each live row must be found, under the key of its values,
+    // on a leaf of the chain; then, with entries in strict order and as many entries as indexed
+    // rows, the entries are exactly those of the rows. Only where that fails is every entry's row
+    // read, to say which entries are wrong.
     void CheckTable(const TableDef& table) {
         std::vector<IndexState> indexes;
-        for (const IndexData& d : table.indexData)
-            indexes.push_back({&d, IndexNames(table, d)});
+        for (const IndexData& d : table.indexData) {
+            IndexState& ix = indexes.emplace_back();
+            ix.data = &d;
+            ix.names = IndexNames(table, d);
+            WalkEntries(table, ix);
+        }
 
-        // Rows: their number, and each found through every index by its key.
         std::uint64_t rows = 0;
         try {
             db_.ForEachRow(table, [&](RowId id, const std::vector<Value>& values) {
@@ -84,10 +95,70 @@ private:
                 "The definition counts " + std::to_string(table.rowCount) + " rows; " +
                     std::to_string(rows) + " are live.");
 
-        // Entries: in order, each on a live row with the key of its values.
-        for (IndexState& ix : indexes)
-            if (!ix.broken)
-                CheckEntries(table, ix);
+        for (IndexState& ix : indexes) {
+            if (ix.broken)
+                continue;
+            if (ix.entries != ix.expected) {
+                Add(FindingKind::IndexCount, table.name, ix.names,
+                    "The index holds " + std::to_string(ix.entries) + " entries for " +
+                        std::to_string(ix.expected) + " rows.");
+                ix.examine = true;
+            }
+            if (ix.examine)
+                ExamineEntries(table, ix);
+        }
+    }
+
+    // The leaf chain: entries in strict order, no key twice in a unique index.
+    void WalkEntries(const TableDef& table, IndexState& ix) {
+        ix.leaves.assign(db_.PageCount(), false);
+        const bool unique = ix.data->flags & IndexFlag::Unique;
+        KeyBytes prevKey;
+        RowId prevRow;
+        try {
+            ForEachIndexEntry(
+                pages_, table, *ix.data, [&](const IndexEntry& e, std::uint32_t leaf) {
+                    ix.leaves[leaf] = true;
+                    if (ix.entries > 0) {
+                        const int order = CompareEntries(prevKey, prevRow, e.key, e.row);
+                        if (order >= 0)
+                            Add(FindingKind::IndexOrder, table.name, ix.names,
+                                EntryText(e, leaf) + " doesn't follow the entry before it.");
+                        if (unique &&
+                            std::equal(prevKey.begin(), prevKey.end(), e.key.begin(),
+                                       e.key.end()) &&
+                            !KeyHasNull(table, ix, prevRow) && !KeyHasNull(table, ix, e.row))
+                            Add(FindingKind::IndexDuplicate, table.name, ix.names,
+                                EntryText(e, leaf) + " repeats the key " + HexOf(prevKey) +
+                                    " in a unique index.");
+                    }
+                    ++ix.entries;
+                    prevKey.assign(e.key.begin(), e.key.end());
+                    prevRow = e.row;
+                });
+        } catch (const JetError& e) {
+            Add(FindingKind::Damaged, table.name, ix.names, e.what());
+            ix.broken = true;
+        }
+    }
+
+    // Whether the row at `id` has NULL in a key column (such rows may repeat in a unique index);
+    // a row that can't be read counts as one, its entry being reported otherwise.
+    bool KeyHasNull(const TableDef& table, const IndexState& ix, RowId id) {
+        const auto values = ReadRowOrNothing(table, id);
+        return !values || AnyKeyColumnNull(table, *ix.data, *values);
+    }
+
+    std::optional<std::vector<Value>> ReadRowOrNothing(const TableDef& table, RowId id) {
+        try {
+            return db_.ReadRow(table, id);
+        } catch (const JetError&) {
+            return std::nullopt;
+        }
+    }
+
+    static std::string EntryText(const IndexEntry& e, std::uint32_t leaf) {
+        return "The entry for row " + RowText(e.row) + " on index page " + std::to_string(leaf);
     }
 
     void CheckRowInIndex(const TableDef& table, IndexState& ix, RowId id,
@@ -101,67 +172,43 @@ private:
         if (!key.Ok()) {
             Add(FindingKind::Unencodable, table.name, ix.names,
                 "The key of row " + RowText(id) + " can't be computed: " + key.unencodable + ".");
+            ix.examine = true;
             return;
         }
         try {
-            if (!FindIndexEntry(pages_, table, *ix.data, key.bytes, id))
+            const std::uint32_t leaf = FindIndexEntry(pages_, table, *ix.data, key.bytes, id);
+            if (leaf == 0 || !ix.leaves[leaf]) {
                 Add(FindingKind::IndexMissing, table.name, ix.names,
                     "Row " + RowText(id) + " isn't found under its key " + HexOf(key.bytes) + ".");
+                ix.examine = true;
+            }
         } catch (const JetError& e) {
             Add(FindingKind::Damaged, table.name, ix.names, e.what());
             ix.broken = true;
         }
     }
 
-    void CheckEntries(const TableDef& table, IndexState& ix) {
-        std::uint64_t entries = 0;
-        bool havePrev = false, prevHasNull = false;
-        KeyBytes prevKey;
-        RowId prevRow;
-        const bool unique = ix.data->flags & IndexFlag::Unique;
+    // Every entry's row: live, and with the entry's key.
+    void ExamineEntries(const TableDef& table, IndexState& ix) {
         try {
             ForEachIndexEntry(
                 pages_, table, *ix.data, [&](const IndexEntry& e, std::uint32_t leaf) {
-                    ++entries;
-                    std::string where = "The entry for row " + RowText(e.row) + " on index page " +
-                                        std::to_string(leaf);
-                    if (havePrev && CompareEntries(prevKey, prevRow, e.key, e.row) >= 0)
-                        Add(FindingKind::IndexOrder, table.name, ix.names,
-                            where + " doesn't follow the entry before it.");
-                    std::optional<std::vector<Value>> values;
-                    try {
-                        values = db_.ReadRow(table, e.row);
-                    } catch (const JetError&) {
-                    }
-                    bool hasNull = false;
+                    const auto values = ReadRowOrNothing(table, e.row);
                     if (!values) {
                         Add(FindingKind::IndexDangling, table.name, ix.names,
-                            where + " points to no live row.");
-                    } else {
-                        hasNull = AnyKeyColumnNull(table, *ix.data, *values);
-                        KeyResult key = ComputeKey(table, *ix.data, *values, db_.GetVersion());
-                        if (key.Ok() && key.bytes != e.key)
-                            Add(FindingKind::IndexKey, table.name, ix.names,
-                                where + " has key " + HexOf(e.key) + "; its values give " +
-                                    HexOf(key.bytes) + ".");
+                            EntryText(e, leaf) + " points to no live row.");
+                        return;
                     }
-                    if (unique && havePrev && values && !hasNull && !prevHasNull &&
-                        prevKey == e.key)
-                        Add(FindingKind::IndexDuplicate, table.name, ix.names,
-                            where + " repeats the key " + HexOf(e.key) + " in a unique index.");
-                    havePrev = true;
-                    prevHasNull = hasNull;
-                    prevKey = e.key;
-                    prevRow = e.row;
+                    KeyResult key = ComputeKey(table, *ix.data, *values, db_.GetVersion());
+                    if (key.Ok() &&
+                        !std::equal(key.bytes.begin(), key.bytes.end(), e.key.begin(), e.key.end()))
+                        Add(FindingKind::IndexKey, table.name, ix.names,
+                            EntryText(e, leaf) + " has key " + HexOf(e.key) + "; its values give " +
+                                HexOf(key.bytes) + ".");
                 });
         } catch (const JetError& e) {
             Add(FindingKind::Damaged, table.name, ix.names, e.what());
-            return;
         }
-        if (entries != ix.expected)
-            Add(FindingKind::IndexCount, table.name, ix.names,
-                "The index holds " + std::to_string(entries) + " entries for " +
-                    std::to_string(ix.expected) + " rows.");
     }
 
     // Each page a usage map names must be of the kind it stands for and belong to the table;

@@ -6,6 +6,7 @@
 #include "db/jet/Jet.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,6 @@ bool AllKeyColumnsNull(const TableDef& table, const IndexData& index,
 bool AnyKeyColumnNull(const TableDef& table, const IndexData& index, const std::vector<Value>& row);
 
 /// Lower-case hex of `bytes`, as the tools print keys.
-std::string HexOf(const KeyBytes& bytes);
+std::string HexOf(std::span<const std::uint8_t> bytes);
 
 } // namespace kw::jet

@@ -4,6 +4,7 @@
 #include "db/jet/JetError.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace kw::jet {
@@ -70,8 +71,11 @@ IndexPage ParseIndexPage(std::span<const std::uint8_t> page, Version version,
         l.widePrefix ? (page[l.prefix] | page[l.prefix + 1] << 8) : page[l.prefix];
     std::size_t pointer = out.type == PageType::Intermediate ? 8 : 4;
 
-    std::size_t start = l.first;
+    // Keys go into one buffer (the first entry's prefix restored on the others); spans follow
+    // once it no longer grows.
+    std::vector<std::pair<std::size_t, std::size_t>> keys; // offset, length in keyBytes
     KeyBytes prefix;
+    std::size_t start = l.first;
     for (std::size_t bit = 0; bit < (l.first - l.mask) * 8; ++bit) {
         if (!(page[l.mask + bit / 8] >> (bit % 8) & 1))
             continue;
@@ -79,35 +83,42 @@ IndexPage ParseIndexPage(std::span<const std::uint8_t> page, Version version,
         if (end > page.size() || end <= start)
             Damaged(number, "an entry ends outside the page");
         std::span<const std::uint8_t> stored = page.subspan(start, end - start);
-        bool firstEntry = out.entries.empty();
-        if (firstEntry) {
+        const std::size_t at = out.keyBytes.size();
+        if (keys.empty()) {
             if (prefixLen > stored.size())
                 Damaged(number, "its shared prefix is longer than its first entry");
             prefix.assign(stored.begin(), stored.begin() + prefixLen);
+        } else {
+            out.keyBytes.insert(out.keyBytes.end(), prefix.begin(), prefix.end());
         }
-        KeyBytes full = firstEntry ? KeyBytes{} : prefix;
-        full.insert(full.end(), stored.begin(), stored.end());
-        if (full.size() < pointer + 1)
+        out.keyBytes.insert(out.keyBytes.end(), stored.begin(), stored.end());
+        const std::size_t full = out.keyBytes.size() - at;
+        if (full < pointer + 1)
             Damaged(number, "an entry is too short");
-        std::span<const std::uint8_t> f(full);
-        std::size_t keyLen = full.size() - pointer;
+        std::span<const std::uint8_t> f(out.keyBytes.data() + at, full);
+        const std::size_t keyLen = full - pointer;
         IndexEntry e;
         e.row.page = Be(f, keyLen, 3);
-        e.row.row = full[keyLen + 3];
+        e.row.row = f[keyLen + 3];
         if (out.type == PageType::Intermediate)
             e.child = Be(f, keyLen + 4, 4);
-        full.resize(keyLen);
-        e.key = std::move(full);
-        out.entries.push_back(std::move(e));
+        out.keyBytes.resize(at + keyLen);
+        keys.emplace_back(at, keyLen);
+        out.entries.push_back(e);
         start = end;
     }
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        out.entries[i].key = {out.keyBytes.data() + keys[i].first, keys[i].second};
     return out;
 }
 
-int CompareEntries(const KeyBytes& a, RowId ra, const KeyBytes& b, RowId rb) {
-    if (auto c = std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end());
-        c != 0)
+int CompareEntries(std::span<const std::uint8_t> a, RowId ra, std::span<const std::uint8_t> b,
+                   RowId rb) {
+    const std::size_t n = std::min(a.size(), b.size());
+    if (int c = n ? std::memcmp(a.data(), b.data(), n) : 0; c != 0)
         return c < 0 ? -1 : 1;
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
     if (ra.page != rb.page)
         return ra.page < rb.page ? -1 : 1;
     if (ra.row != rb.row)
@@ -142,28 +153,34 @@ void ForEachIndexEntry(IndexPages& pages, const TableDef& table, const IndexData
     }
 }
 
-bool FindIndexEntry(IndexPages& pages, const TableDef& table, const IndexData& index,
-                    const KeyBytes& key, RowId row) {
+namespace {
+// The first entry of `page` that is not below (key, row); entries are in order.
+std::vector<IndexEntry>::const_iterator FirstNotBelow(const IndexPage& page, const KeyBytes& key,
+                                                      RowId row) {
+    return std::lower_bound(
+        page.entries.begin(), page.entries.end(), 0,
+        [&](const IndexEntry& e, int) { return CompareEntries(e.key, e.row, key, row) < 0; });
+}
+} // namespace
+
+std::uint32_t FindIndexEntry(IndexPages& pages, const TableDef& table, const IndexData& index,
+                             const KeyBytes& key, RowId row) {
     std::uint32_t budget = pages.Db().PageCount();
     std::uint32_t number = index.rootPage;
     auto page = pages.Get(table, number);
     while (page->type == PageType::Intermediate) {
-        auto it =
-            std::find_if(page->entries.begin(), page->entries.end(), [&](const IndexEntry& e) {
-                return CompareEntries(e.key, e.row, key, row) >= 0;
-            });
+        auto it = FirstNotBelow(*page, key, row);
         std::uint32_t child = it != page->entries.end() ? it->child : page->tail;
         if (child == 0)
-            return false;
+            return 0;
         if (budget-- == 0)
             Damaged(number, "its pages form a cycle");
         number = child;
         page = pages.Get(table, number);
     }
-    auto it = std::lower_bound(
-        page->entries.begin(), page->entries.end(), 0,
-        [&](const IndexEntry& e, int) { return CompareEntries(e.key, e.row, key, row) < 0; });
-    return it != page->entries.end() && CompareEntries(it->key, it->row, key, row) == 0;
+    auto it = FirstNotBelow(*page, key, row);
+    const bool found = it != page->entries.end() && CompareEntries(it->key, it->row, key, row) == 0;
+    return found ? number : 0;
 }
 
 void WriteIndexKeys(const Database& db, std::string_view tableName, std::string_view indexName,
