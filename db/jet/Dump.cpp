@@ -287,12 +287,12 @@ std::string FormatValue(const Column& column, const Value& value) {
         value);
 }
 
-void WriteDump(const Database& db, std::ostream& out) {
+void WriteDump(const Database& db, std::ostream& out, bool withSystem) {
     const SortOrder order = db.GetSortOrder();
     out << "# file-format\t" << db.FileFormat() << "\n# sort-order\tSortOrder[" << order.value
         << "(" << order.version << ")]\n";
     const bool jet4 = db.GetVersion() == Version::Jet4;
-    for (const TableDef& t : db.Tables()) {
+    for (const TableDef& t : db.Tables(withSystem)) {
         out << "# table\t" << t.name << "\n";
         for (const Column& c : t.columns) {
             const bool text = c.type == Type::Text || c.type == Type::Memo;

@@ -422,6 +422,21 @@ struct Database::Impl {
             return Text(LongValue(b));
         case Type::Ole:
             return LongValue(b);
+        case Type::Byte:
+        case Type::Integer:
+        case Type::Long:
+        case Type::Currency:
+        case Type::Single:
+        case Type::Double:
+        case Type::DateTime:
+        case Type::Guid:
+        case Type::Numeric:
+            // Newer system tables keep some numbers and dates among the variable columns.
+            if (b.size() != FixedSize(c)) {
+                Damaged("a variable column of type " + std::to_string(c.type) +
+                        " has the wrong length");
+            }
+            return FixedValue(c, b);
         default:
             return std::vector<std::uint8_t>(b.begin(), b.end());
         }
