@@ -182,7 +182,14 @@ int CompareValues(const Value& a, const Value& b) {
     if (a.index() != b.index()) {
         return a.index() < b.index() ? -1 : 1;
     }
-    auto cmp = [](const auto& x, const auto& y) { return x < y ? -1 : (y < x ? 1 : 0); };
+    auto cmp = [](const auto& x, const auto& y) {
+        if constexpr (std::is_floating_point_v<std::decay_t<decltype(x)>>) {
+            if (std::isnan(x) || std::isnan(y)) { // NaN last, so that sorting stays well-defined
+                return std::isnan(x) == std::isnan(y) ? 0 : (std::isnan(x) ? 1 : -1);
+            }
+        }
+        return x < y ? -1 : (y < x ? 1 : 0);
+    };
     return std::visit(
         [&](const auto& x) -> int {
             using T = std::decay_t<decltype(x)>;
@@ -280,12 +287,12 @@ std::string FormatValue(const Column& column, const Value& value) {
         value);
 }
 
-void WriteDump(const Database& db, std::ostream& out) {
+void WriteDump(const Database& db, std::ostream& out, bool withSystem) {
     const SortOrder order = db.GetSortOrder();
     out << "# file-format\t" << db.FileFormat() << "\n# sort-order\tSortOrder[" << order.value
         << "(" << order.version << ")]\n";
     const bool jet4 = db.GetVersion() == Version::Jet4;
-    for (const TableDef& t : db.Tables()) {
+    for (const TableDef& t : db.Tables(withSystem)) {
         out << "# table\t" << t.name << "\n";
         for (const Column& c : t.columns) {
             const bool text = c.type == Type::Text || c.type == Type::Memo;

@@ -3,6 +3,7 @@
 #include "db/jet/JetFormat.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -161,6 +162,10 @@ struct Database::Impl {
         const std::uint32_t pageCount = cache->PageCount();
         auto addBits = [&](std::span<const std::uint8_t> bits, std::uint64_t first) {
             for (std::size_t i = 0; i < bits.size(); ++i) {
+                if (first + i * 8 >= pageCount) {
+                    map.pagesBeyondEnd += static_cast<std::uint32_t>(std::popcount(bits[i]));
+                    continue;
+                }
                 for (int b = 0; b < 8 && bits[i] != 0; ++b) {
                     if ((bits[i] >> b) & 1) {
                         const std::uint64_t n = first + i * 8 + static_cast<unsigned>(b);
@@ -357,9 +362,9 @@ struct Database::Impl {
             return row;
         }
         std::vector<std::uint8_t> out;
-        std::uint32_t next = Le32(field, 4);
-        for (std::uint32_t hops = 0; out.size() < length; ++hops) {
-            if (next == 0 || hops > cache->PageCount()) {
+        std::set<std::uint32_t> visited;
+        for (std::uint32_t next = Le32(field, 4); out.size() < length;) {
+            if (next == 0 || !visited.insert(next).second) {
                 Damaged("a long value's chain of pages ends early or loops");
             }
             const std::vector<std::uint8_t> row = PointedRow(next, "a long value");
@@ -417,6 +422,21 @@ struct Database::Impl {
             return Text(LongValue(b));
         case Type::Ole:
             return LongValue(b);
+        case Type::Byte:
+        case Type::Integer:
+        case Type::Long:
+        case Type::Currency:
+        case Type::Single:
+        case Type::Double:
+        case Type::DateTime:
+        case Type::Guid:
+        case Type::Numeric:
+            // Newer system tables keep some numbers and dates among the variable columns.
+            if (b.size() != FixedSize(c)) {
+                Damaged("a variable column of type " + std::to_string(c.type) +
+                        " has the wrong length");
+            }
+            return FixedValue(c, b);
         default:
             return std::vector<std::uint8_t>(b.begin(), b.end());
         }

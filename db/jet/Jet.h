@@ -54,7 +54,7 @@ struct Column {
     std::uint8_t flags = 0;        // ColumnFlag
     std::uint8_t precision = 0;    // Numeric
     std::uint8_t scale = 0;        // Numeric
-    std::uint16_t sortOrder = 0;   // text: the column's sort order (Jet 4), or code page (Jet 3)
+    std::uint16_t sortOrder = 0;   // text: the column's sort order (1033 = "General")
 };
 
 /// A set of pages: the owned pages or those with free space of a table, the pages of an index.

@@ -56,7 +56,7 @@ inline Format Format::Jet3() {
     f.colVarIndex = 0x03;
     f.colPrecision = 0x07;
     f.colScale = 0x08;
-    f.colSortOrder = 0x07;
+    f.colSortOrder = 0x09;
     f.colFlags = 0x0D;
     f.colFixedOffset = 0x0E;
     f.colLength = 0x10;

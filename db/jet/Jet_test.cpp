@@ -106,6 +106,14 @@ TEST(JetDump, ReproducesEveryTestDatabase) {
         for (const std::size_t cachePages : {std::size_t{3}, std::size_t{256}}) {
             const auto db = Database::Open(c.file.string(), c.password, cachePages);
             ExpectSameDump(Dump(*db), ReadText(c.dump), !c.exact, c.file.filename().string());
+            for (const TableDef& t : db->Tables()) {
+                for (const Column& col : t.columns) {
+                    if (col.type == Type::Text) {
+                        EXPECT_EQ(col.sortOrder, 1033)
+                            << c.file << " " << t.name << "." << col.name;
+                    }
+                }
+            }
         }
     }
 }

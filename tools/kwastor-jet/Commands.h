@@ -10,6 +10,7 @@ namespace kw::jet::tool {
 struct Arguments {
     std::vector<std::string> positional; // after the command name, options removed
     std::string password;                // --password P
+    bool system = false;                 // --system
 };
 
 int Dump(const Arguments& args);

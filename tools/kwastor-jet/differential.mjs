@@ -1,4 +1,5 @@
-// Compares kwastor-jet's dump of every test database, row for row, with two independent readers:
+// Compares kwastor-jet's dump of every test database (system tables too, where they can be read),
+// row for row, with two independent readers:
 // npm mdb-reader (in process) and mdb-export (Debian mdbtools). Values are compared in one
 // normal form per column type, because the tools print dates, floating-point numbers, money,
 // GUIDs and Booleans each their own way.
@@ -27,10 +28,17 @@ function normal(type, s) {
     // Dates before 1899-12-30 are negative OLE dates, whose time part Access counts forward from
     // the day's start; mdb-reader reads them otherwise and mdb-export prints "1900-01-00" for all.
     case "SHORT_DATE_TIME": {
-      const d = (s.length === 16 ? s + ":00" : s).slice(0, 19).replace(" ", "T");
+      // To the nearest second: mdb-export rounds the milliseconds away.
+      let d = (s.length === 16 ? s + ":00" : s).replace(" ", "T").replace(/Z$/, "");
+      if (d.length > 19 && d >= "1899-12-30") {
+        d = new Date(Math.round(Date.parse(d + "Z") / 1000) * 1000).toISOString();
+      }
+      d = d.slice(0, 19);
       return d < "1899-12-30" || d.startsWith("1900-01-00") ? "(before 1899-12-30)" : d;
     }
-    case "GUID": return s.replace(/[{}-]/g, "").toUpperCase();
+    // mdb-export -b hex prints a GUID as the hex of its text.
+    case "GUID": return (/^7B([0-9A-F]{2})+7D$/i.test(s) ? Buffer.from(s, "hex").toString() : s).replace(/[{}-]/g, "").toUpperCase();
+    case "BINARY": case "OLE": return s.toLowerCase();
     case "BOOLEAN": return s.toLowerCase();
     // Bytes undefined in Windows-1252: the replacement character here, "?" in mdb-export.
     case "TEXT": case "MEMO": return s.replaceAll("\uFFFD", "?");
@@ -82,9 +90,9 @@ for (const line of manifest) {
 let failures = [];
 for (const [file, password] of files) {
   const name = path.basename(file);
-  const tables = parseDump(execFileSync(tool, ["dump", file, "--password", password], { encoding: "utf8", maxBuffer: 1 << 28 }));
+  const tables = parseDump(execFileSync(tool, ["dump", file, "--password", password, "--system"], { encoding: "utf8", maxBuffer: 1 << 28 }));
   const reader = new MDBReader(readFileSync(file), { password });
-  const theirNames = reader.getTableNames().slice().sort();
+  const theirNames = reader.getTableNames({ systemTables: true }).slice().sort();
   const ourNames = tables.map((t) => t.name).sort();
   if (theirNames.join("\n") !== ourNames.join("\n"))
     failures.push(`${name}: tables here ${ourNames} , mdb-reader ${theirNames}`);
@@ -92,12 +100,24 @@ for (const [file, password] of files) {
   for (const t of tables) {
     const ours = key(t, t.rows);
     rows += ours.length;
-    const rt = reader.getTable(t.name);
-    const data = rt.getData().map((r) => t.columns.map((c) => printed(r[c.name])));
-    failures.push(...compare(`${name} ${t.name} (mdb-reader)`, t, ours, key(t, data)));
-    const csv = execFileSync("mdb-export", ["-H", "-Q", "-e", "-B", "-d", "\t", "-0", "\\N",
-      "-T", "%Y-%m-%dT%H:%M:%S", file, t.name], { encoding: "utf8", maxBuffer: 1 << 28 });
-    const exported = csv.split("\n").filter((l) => l !== "").map((l) => l.split("\t"));
+    let data = null;
+    try {
+      data = reader.getTable(t.name).getData().map((r) => t.columns.map((c) => printed(r[c.name])));
+    } catch (e) {
+      // mdb-reader stops at column types it doesn't know, which a few system tables hold.
+      if (!t.name.startsWith("MSys")) throw e;
+      console.log(`${name} ${t.name}: mdb-reader can't read it (${e.message}); mdb-export only`);
+    }
+    if (data) failures.push(...compare(`${name} ${t.name} (mdb-reader)`, t, ours, key(t, data)));
+    // mdb-export cuts binary values at their first zero byte, trims text and misreads some
+    // column types of the system tables, so those are compared with mdb-reader only.
+    if (t.name.startsWith("MSys")) continue;
+    const csv = execFileSync("mdb-export", ["-Q", "-e", "-B", "-d", "\t", "-0", "\\N",
+      "-T", "%Y-%m-%dT%H:%M:%S", "-b", "hex", file, t.name], { encoding: "utf8", maxBuffer: 1 << 28 });
+    // Its columns come in definition order, which need not be the columns' number order.
+    const [header, ...lines] = csv.split("\n").filter((l) => l !== "").map((l) => l.split("\t"));
+    const order = t.columns.map((c) => header.indexOf(c.name));
+    const exported = lines.map((f) => order.map((i) => f[i]));
     failures.push(...compare(`${name} ${t.name} (mdb-export)`, t, ours, key(t, exported)));
   }
   console.log(`${name}: ${tables.length} tables, ${rows} rows compared`);
