@@ -45,8 +45,7 @@ public:
         }
         for (const TableDef& table : all) {
             CheckUsageMaps(table);
-            if (!table.system)
-                CheckTable(table);
+            CheckTable(table);
         }
         return std::move(findings_);
     }
@@ -77,6 +76,8 @@ private:
             ix.data = &d;
             ix.names = IndexNames(table, d);
             WalkEntries(table, ix);
+            if (!ix.broken)
+                CheckTree(table, ix);
         }
 
         std::uint64_t rows = 0;
@@ -109,38 +110,92 @@ private:
         }
     }
 
-    // The leaf chain: entries in strict order, no key twice in a unique index.
+    // The leaf chain: each leaf pointing back to the one before it, entries in strict order, no
+    // key twice in a unique index.
     void WalkEntries(const TableDef& table, IndexState& ix) {
         ix.leaves.assign(db_.PageCount(), false);
         const bool unique = ix.data->flags & IndexFlag::Unique;
         KeyBytes prevKey;
         RowId prevRow;
+        std::uint32_t prevLeaf = 0;
+        auto onLeaf = [&](const IndexPage& page, std::uint32_t leaf) {
+            ix.leaves[leaf] = true;
+            if (page.prev != prevLeaf)
+                Add(FindingKind::IndexTree, table.name, ix.names,
+                    "Leaf page " + std::to_string(leaf) + " names page " +
+                        std::to_string(page.prev) + " as the one before it, but follows page " +
+                        std::to_string(prevLeaf) + " in the chain.");
+            prevLeaf = leaf;
+        };
+        auto onEntry = [&](const IndexEntry& e, std::uint32_t leaf) {
+            if (ix.entries > 0) {
+                if (CompareEntries(prevKey, prevRow, e.key, e.row) >= 0)
+                    Add(FindingKind::IndexOrder, table.name, ix.names,
+                        EntryText(e, leaf) + " doesn't follow the entry before it.");
+                if (unique &&
+                    std::equal(prevKey.begin(), prevKey.end(), e.key.begin(), e.key.end()) &&
+                    !KeyHasNull(table, ix, prevRow) && !KeyHasNull(table, ix, e.row))
+                    Add(FindingKind::IndexDuplicate, table.name, ix.names,
+                        EntryText(e, leaf) + " repeats the key " + HexOf(prevKey) +
+                            " in a unique index.");
+            }
+            ++ix.entries;
+            prevKey.assign(e.key.begin(), e.key.end());
+            prevRow = e.row;
+        };
         try {
-            ForEachIndexEntry(
-                pages_, table, *ix.data, [&](const IndexEntry& e, std::uint32_t leaf) {
-                    ix.leaves[leaf] = true;
-                    if (ix.entries > 0) {
-                        const int order = CompareEntries(prevKey, prevRow, e.key, e.row);
-                        if (order >= 0)
-                            Add(FindingKind::IndexOrder, table.name, ix.names,
-                                EntryText(e, leaf) + " doesn't follow the entry before it.");
-                        if (unique &&
-                            std::equal(prevKey.begin(), prevKey.end(), e.key.begin(),
-                                       e.key.end()) &&
-                            !KeyHasNull(table, ix, prevRow) && !KeyHasNull(table, ix, e.row))
-                            Add(FindingKind::IndexDuplicate, table.name, ix.names,
-                                EntryText(e, leaf) + " repeats the key " + HexOf(prevKey) +
-                                    " in a unique index.");
-                    }
-                    ++ix.entries;
-                    prevKey.assign(e.key.begin(), e.key.end());
-                    prevRow = e.row;
-                });
+            ForEachIndexEntry(pages_, table, *ix.data, onEntry, onLeaf);
         } catch (const JetError& e) {
             Add(FindingKind::Damaged, table.name, ix.names, e.what());
             ix.broken = true;
         }
     }
+
+    // The intermediate pages: each entry is the last entry of the page it leads to, every page is
+    // reached once, and every leaf so reached lies in the leaf chain.
+    void CheckTree(const TableDef& table, IndexState& ix) {
+        std::vector<bool> seen(db_.PageCount(), false);
+        try {
+            Descend(table, ix, ix.data->rootPage, seen, 0);
+        } catch (const JetError& e) {
+            Add(FindingKind::Damaged, table.name, ix.names, e.what());
+            ix.broken = true;
+        }
+    }
+
+    // Returns the page's last entry (key, row) for its parent to compare with.
+    std::shared_ptr<const IndexPage> Descend(const TableDef& table, IndexState& ix,
+                                             std::uint32_t number, std::vector<bool>& seen,
+                                             int depth) {
+        auto page = pages_.Get(table, number);
+        const std::string where = "Index page " + std::to_string(number);
+        if (seen[number] || depth > kMaxDepth) {
+            Add(FindingKind::IndexTree, table.name, ix.names,
+                where + " is reached twice from the root.");
+            return nullptr;
+        }
+        seen[number] = true;
+        if (page->type == PageType::Leaf) {
+            if (!page->entries.empty() && !ix.leaves[number])
+                Add(FindingKind::IndexTree, table.name, ix.names,
+                    where + " is a leaf below the root but not in the chain of leaves.");
+            return page;
+        }
+        for (const IndexEntry& e : page->entries) {
+            const auto child = Descend(table, ix, e.child, seen, depth + 1);
+            if (!child)
+                continue;
+            const bool agrees = !child->entries.empty() &&
+                                CompareEntries(child->entries.back().key, child->entries.back().row,
+                                               e.key, e.row) == 0;
+            if (!agrees)
+                Add(FindingKind::IndexTree, table.name, ix.names,
+                    where + " names page " + std::to_string(e.child) + " under the entry for row " +
+                        RowText(e.row) + ", which isn't that page's last entry.");
+        }
+        return page;
+    }
+    static constexpr int kMaxDepth = 32;
 
     // Whether the row at `id` has NULL in a key column (such rows may repeat in a unique index);
     // a row that can't be read counts as one, its entry being reported otherwise.
@@ -277,6 +332,8 @@ const char* KindName(FindingKind kind) {
         return "row-count";
     case FindingKind::IndexOrder:
         return "index-order";
+    case FindingKind::IndexTree:
+        return "index-tree";
     case FindingKind::IndexDangling:
         return "index-dangling";
     case FindingKind::IndexKey:

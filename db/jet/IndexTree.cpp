@@ -127,7 +127,8 @@ int CompareEntries(std::span<const std::uint8_t> a, RowId ra, std::span<const st
 }
 
 void ForEachIndexEntry(IndexPages& pages, const TableDef& table, const IndexData& index,
-                       const std::function<void(const IndexEntry&, std::uint32_t)>& callback) {
+                       const std::function<void(const IndexEntry&, std::uint32_t)>& callback,
+                       const std::function<void(const IndexPage&, std::uint32_t)>& onLeaf) {
     std::uint32_t budget = pages.Db().PageCount(); // more pages than the file has means a cycle
     std::uint32_t number = index.rootPage;
     auto page = pages.Get(table, number);
@@ -142,6 +143,8 @@ void ForEachIndexEntry(IndexPages& pages, const TableDef& table, const IndexData
     for (;;) {
         if (page->type != PageType::Leaf)
             Damaged(number, "the chain of leaf pages reaches an intermediate page");
+        if (onLeaf)
+            onLeaf(*page, number);
         for (const IndexEntry& e : page->entries)
             callback(e, number);
         if (page->next == 0)

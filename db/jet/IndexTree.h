@@ -65,9 +65,12 @@ private:
 };
 
 /// Every entry of `index` in order (leftmost leaf, then along the next pointers), with the leaf
-/// page it lies on. Raises JetError on a damaged page, a page that isn't the index's, or a cycle.
-void ForEachIndexEntry(IndexPages& pages, const TableDef& table, const IndexData& index,
-                       const std::function<void(const IndexEntry&, std::uint32_t leaf)>& callback);
+/// page it lies on; `onLeaf`, when given, sees each leaf page before its entries. Raises JetError
+/// on a damaged page, a page that isn't the index's, or a cycle.
+void ForEachIndexEntry(
+    IndexPages& pages, const TableDef& table, const IndexData& index,
+    const std::function<void(const IndexEntry&, std::uint32_t leaf)>& callback,
+    const std::function<void(const IndexPage&, std::uint32_t leaf)>& onLeaf = nullptr);
 
 /// The leaf page on which the entry (key, row) is found by descending from the root, choosing at
 /// each intermediate page the first child whose last entry is not below it; 0 when it isn't found
