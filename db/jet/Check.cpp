@@ -201,7 +201,7 @@ private:
     // a row that can't be read counts as one, its entry being reported otherwise.
     bool KeyHasNull(const TableDef& table, const IndexState& ix, RowId id) {
         const auto values = ReadRowOrNothing(table, id);
-        return !values || AnyKeyColumnNull(table, *ix.data, *values);
+        return !values || NullKeyColumns(table, *ix.data, *values) > 0;
     }
 
     std::optional<std::vector<Value>> ReadRowOrNothing(const TableDef& table, RowId id) {
@@ -220,7 +220,8 @@ private:
                          const std::vector<Value>& values) {
         if (ix.broken)
             return;
-        if ((ix.data->flags & IndexFlag::IgnoreNulls) && AllKeyColumnsNull(table, *ix.data, values))
+        if ((ix.data->flags & IndexFlag::IgnoreNulls) &&
+            NullKeyColumns(table, *ix.data, values) == ix.data->columns.size())
             return;
         ++ix.expected;
         KeyResult key = ComputeKey(table, *ix.data, values, db_.GetVersion());
@@ -325,33 +326,12 @@ private:
 } // namespace
 
 const char* KindName(FindingKind kind) {
-    switch (kind) {
-    case FindingKind::Damaged:
-        return "damaged";
-    case FindingKind::RowCount:
-        return "row-count";
-    case FindingKind::IndexOrder:
-        return "index-order";
-    case FindingKind::IndexTree:
-        return "index-tree";
-    case FindingKind::IndexDangling:
-        return "index-dangling";
-    case FindingKind::IndexKey:
-        return "index-key";
-    case FindingKind::IndexMissing:
-        return "index-missing";
-    case FindingKind::IndexDuplicate:
-        return "index-duplicate";
-    case FindingKind::IndexCount:
-        return "index-count";
-    case FindingKind::Unencodable:
-        return "unencodable";
-    case FindingKind::UsageMap:
-        return "usage-map";
-    case FindingKind::PageOwnedTwice:
-        return "page-owned-twice";
-    }
-    return "unknown";
+    static constexpr const char* kNames[] = {
+        "damaged",        "row-count",   "index-order",   "index-tree",
+        "index-dangling", "index-key",   "index-missing", "index-duplicate",
+        "index-count",    "unencodable", "usage-map",     "page-owned-twice",
+    };
+    return kNames[static_cast<std::size_t>(kind)];
 }
 
 std::string Finding::ToString() const {

@@ -9,6 +9,7 @@
 
 namespace kw::jet {
 
+// In this order in KindName.
 enum class FindingKind {
     Damaged,        // a page or row can't be read at all
     RowCount,       // the definition's row count differs from the live rows

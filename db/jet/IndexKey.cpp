@@ -370,24 +370,15 @@ KeyResult ComputeKey(const TableDef& table, const IndexData& index, const std::v
     return result;
 }
 
-bool AllKeyColumnsNull(const TableDef& table, const IndexData& index,
-                       const std::vector<Value>& row) {
-    for (const IndexColumn& ic : index.columns) {
-        const Value* v = KeyValue(table, ic, row);
-        if (v && !std::holds_alternative<std::monostate>(*v))
-            return false;
-    }
-    return true;
-}
-
-bool AnyKeyColumnNull(const TableDef& table, const IndexData& index,
-                      const std::vector<Value>& row) {
+std::size_t NullKeyColumns(const TableDef& table, const IndexData& index,
+                           const std::vector<Value>& row) {
+    std::size_t nulls = 0;
     for (const IndexColumn& ic : index.columns) {
         const Value* v = KeyValue(table, ic, row);
         if (!v || std::holds_alternative<std::monostate>(*v))
-            return true;
+            ++nulls;
     }
-    return false;
+    return nulls;
 }
 
 } // namespace kw::jet
