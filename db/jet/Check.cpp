@@ -3,6 +3,7 @@
 #include "db/jet/IndexKey.h"
 #include "db/jet/IndexTree.h"
 #include "db/jet/JetError.h"
+#include "db/jet/JetFormat.h"
 
 #include <algorithm>
 #include <optional>
@@ -175,7 +176,7 @@ private:
             return nullptr;
         }
         seen[number] = true;
-        if (page->type == PageType::Leaf) {
+        if (page->type == PageType::IndexLeaf) {
             if (!page->entries.empty() && !ix.leaves[number])
                 Add(FindingKind::IndexTree, table.name, ix.names,
                     where + " is a leaf below the root but not in the chain of leaves.");
@@ -279,7 +280,7 @@ private:
                         " is marked as having free space but isn't "
                         "owned by the table.");
         for (const IndexData& d : table.indexData)
-            Claim(table, d.usedPages, "index " + IndexNames(table, d), PageType::Leaf);
+            Claim(table, d.usedPages, "index " + IndexNames(table, d), PageType::IndexLeaf);
     }
 
     void Claim(const TableDef& table, const UsageMap& map, const std::string& what,
@@ -304,11 +305,10 @@ private:
             }
             const auto& b = *page;
             std::uint8_t actual = b[0];
-            bool typeOk = type == PageType::Leaf
-                              ? actual == PageType::Leaf || actual == PageType::Intermediate
+            bool typeOk = type == PageType::IndexLeaf
+                              ? actual == PageType::IndexLeaf || actual == PageType::IndexNode
                               : actual == type;
-            std::uint32_t pageOwner =
-                b[4] | b[5] << 8 | b[6] << 16 | static_cast<std::uint32_t>(b[7]) << 24;
+            const std::uint32_t pageOwner = Le32(b, 4);
             if (!typeOk || pageOwner != table.defPage)
                 Add(FindingKind::UsageMap, table.name, {},
                     "The usage map of " + owner + " names page " + std::to_string(p) +

@@ -2,6 +2,7 @@
 
 #include "db/jet/Dump.h"
 #include "db/jet/JetError.h"
+#include "db/jet/JetFormat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -18,9 +19,6 @@ struct Layout {
 constexpr Layout kJet3{0x08, 0x0C, 0x10, 0x14, 0x16, 0xF8, false};
 constexpr Layout kJet4{0x0C, 0x10, 0x14, 0x18, 0x1B, 0x1E0, true};
 
-std::uint32_t Le32(std::span<const std::uint8_t> p, std::size_t at) {
-    return p[at] | p[at + 1] << 8 | p[at + 2] << 16 | static_cast<std::uint32_t>(p[at + 3]) << 24;
-}
 std::uint32_t Be(std::span<const std::uint8_t> p, std::size_t at, int bytes) {
     std::uint32_t v = 0;
     for (int i = 0; i < bytes; ++i)
@@ -61,7 +59,7 @@ IndexPage ParseIndexPage(std::span<const std::uint8_t> page, Version version,
         Damaged(number, "it is too short");
     IndexPage out;
     out.type = page[0];
-    if (out.type != PageType::Intermediate && out.type != PageType::Leaf)
+    if (out.type != PageType::IndexNode && out.type != PageType::IndexLeaf)
         Damaged(number, "its type is " + std::to_string(out.type) + ", not an index page");
     out.owner = Le32(page, 4);
     out.prev = Le32(page, l.prev);
@@ -69,7 +67,7 @@ IndexPage ParseIndexPage(std::span<const std::uint8_t> page, Version version,
     out.tail = Le32(page, l.tail);
     std::size_t prefixLen =
         l.widePrefix ? (page[l.prefix] | page[l.prefix + 1] << 8) : page[l.prefix];
-    std::size_t pointer = out.type == PageType::Intermediate ? 8 : 4;
+    std::size_t pointer = out.type == PageType::IndexNode ? 8 : 4;
 
     // Keys go into one buffer (the first entry's prefix restored on the others); spans follow
     // once it no longer grows.
@@ -100,7 +98,7 @@ IndexPage ParseIndexPage(std::span<const std::uint8_t> page, Version version,
         IndexEntry e;
         e.row.page = Be(f, keyLen, 3);
         e.row.row = f[keyLen + 3];
-        if (out.type == PageType::Intermediate)
+        if (out.type == PageType::IndexNode)
             e.child = Be(f, keyLen + 4, 4);
         out.keyBytes.resize(at + keyLen);
         keys.emplace_back(at, keyLen);
@@ -132,7 +130,7 @@ void ForEachIndexEntry(IndexPages& pages, const TableDef& table, const IndexData
     std::uint32_t budget = pages.Db().PageCount(); // more pages than the file has means a cycle
     std::uint32_t number = index.rootPage;
     auto page = pages.Get(table, number);
-    while (page->type == PageType::Intermediate) {
+    while (page->type == PageType::IndexNode) {
         if (page->entries.empty())
             Damaged(number, "an intermediate page holds no entries");
         if (budget-- == 0)
@@ -141,7 +139,7 @@ void ForEachIndexEntry(IndexPages& pages, const TableDef& table, const IndexData
         page = pages.Get(table, number);
     }
     for (;;) {
-        if (page->type != PageType::Leaf)
+        if (page->type != PageType::IndexLeaf)
             Damaged(number, "the chain of leaf pages reaches an intermediate page");
         if (onLeaf)
             onLeaf(*page, number);
@@ -171,7 +169,7 @@ std::uint32_t FindIndexEntry(IndexPages& pages, const TableDef& table, const Ind
     std::uint32_t budget = pages.Db().PageCount();
     std::uint32_t number = index.rootPage;
     auto page = pages.Get(table, number);
-    while (page->type == PageType::Intermediate) {
+    while (page->type == PageType::IndexNode) {
         auto it = FirstNotBelow(*page, key, row);
         std::uint32_t child = it != page->entries.end() ? it->child : page->tail;
         if (child == 0)

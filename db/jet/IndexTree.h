@@ -18,11 +18,6 @@
 
 namespace kw::jet {
 
-namespace PageType {
-inline constexpr std::uint8_t Data = 0x01, TableDef = 0x02, Intermediate = 0x03, Leaf = 0x04,
-                              UsageMap = 0x05;
-} // namespace PageType
-
 struct IndexEntry {
     std::span<const std::uint8_t> key; // into the IndexPage that holds the entry
     RowId row;
@@ -30,7 +25,7 @@ struct IndexEntry {
 };
 
 struct IndexPage {
-    std::uint8_t type = 0;
+    std::uint8_t type = 0;   // PageType::IndexNode or PageType::IndexLeaf
     std::uint32_t owner = 0; // the table definition's page
     std::uint32_t prev = 0, next = 0, tail = 0;
     std::vector<IndexEntry> entries;
