@@ -287,7 +287,7 @@ std::string FormatValue(const Column& column, const Value& value) {
         value);
 }
 
-void WriteDump(const Database& db, std::ostream& out, bool withSystem) {
+void WriteDump(const Database& db, std::ostream& out, bool withSystem, bool sorted) {
     const SortOrder order = db.GetSortOrder();
     out << "# file-format\t" << db.FileFormat() << "\n# sort-order\tSortOrder[" << order.value
         << "(" << order.version << ")]\n";
@@ -323,6 +323,20 @@ void WriteDump(const Database& db, std::ostream& out, bool withSystem) {
             }
             out << "\n";
         }
+        auto print = [&](const std::vector<Value>& row) {
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                out << (i ? "\t" : "") << FormatValue(t.columns[i], row[i]);
+            }
+            out << "\n";
+        };
+        if (!sorted) {
+            // Two passes, so that memory stays bounded by the page cache whatever the table's size.
+            std::uint64_t count = 0;
+            db.ForEachRow(t, [&](RowId, const std::vector<Value>&) { ++count; });
+            out << "# rows\t" << count << "\n";
+            db.ForEachRow(t, [&](RowId, const std::vector<Value>& row) { print(row); });
+            continue;
+        }
         std::vector<std::vector<Value>> rows;
         db.ForEachRow(t, [&](RowId, const std::vector<Value>& row) { rows.push_back(row); });
         std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
@@ -335,10 +349,7 @@ void WriteDump(const Database& db, std::ostream& out, bool withSystem) {
         });
         out << "# rows\t" << rows.size() << "\n";
         for (const auto& row : rows) {
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                out << (i ? "\t" : "") << FormatValue(t.columns[i], row[i]);
-            }
-            out << "\n";
+            print(row);
         }
     }
 }

@@ -7,7 +7,7 @@ namespace kw::jet::tool {
 
 int Dump(const Arguments& args) {
     const auto db = Database::Open(args.positional[0], args.password);
-    WriteDump(*db, std::cout, args.system);
+    WriteDump(*db, std::cout, args.system, !args.fileOrder);
     return 0;
 }
 
