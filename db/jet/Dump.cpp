@@ -139,14 +139,19 @@ std::string FormatGuid(const Guid& g) {
 }
 
 // A decimal string of `digits` with `scale` of them after the point.
-std::string WithScale(std::string digits, unsigned scale, bool negative) {
-    if (digits.size() <= scale) {
-        digits.insert(0, scale + 1 - digits.size(), '0');
+std::string WithScale(const std::string& digits, unsigned scale, bool negative) {
+    const std::string padded =
+        digits.size() <= scale ? std::string(scale + 1 - digits.size(), '0') + digits : digits;
+    std::string out;
+    if (negative) {
+        out.push_back('-');
     }
+    out.append(padded, 0, padded.size() - scale);
     if (scale > 0) {
-        digits.insert(digits.size() - scale, ".");
+        out.push_back('.');
+        out.append(padded, padded.size() - scale, scale);
     }
-    return (negative ? "-" : "") + digits;
+    return out;
 }
 
 std::string FormatNumeric(const Numeric& n) {
@@ -165,7 +170,7 @@ std::string FormatNumeric(const Numeric& n) {
         digits.insert(digits.begin(), static_cast<char>('0' + rest));
     }
     if (digits.empty()) {
-        digits = "0";
+        digits.push_back('0');
     }
     return WithScale(digits, n.scale, n.negative && digits != "0");
 }
