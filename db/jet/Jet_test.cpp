@@ -219,6 +219,7 @@ TEST(JetOpen, RefusesWhatItCannotReadWithAClearReason) {
         {"catalogue page not a definition", changed(jet3, [](auto& b) { b[2 * 2048] = 1; }), "",
          "not a table definition page"},
     };
+    EXPECT_THROW(Database::Open((kData / "no such file.mdb").string()), JetError);
     for (const Case& c : cases) {
         try {
             const auto db = Database::Open(PageFile::InMemory(c.bytes), c.password);

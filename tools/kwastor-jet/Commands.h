@@ -11,6 +11,7 @@ struct Arguments {
     std::vector<std::string> positional; // after the command name, options removed
     std::string password;                // --password P
     bool system = false;                 // --system
+    bool fileOrder = false;              // --file-order
 };
 
 int Dump(const Arguments& args);

@@ -19,7 +19,7 @@ struct Command {
 
 // One row per command; new commands add theirs here.
 constexpr Command kCommands[] = {
-    {"dump", "FILE [--password P] [--system]", 1, kw::jet::tool::Dump},
+    {"dump", "FILE [--password P] [--system] [--file-order]", 1, kw::jet::tool::Dump},
     {"info", "FILE [--password P]", 1, kw::jet::tool::Info},
     {"check", "FILE [--password P]", 1, kw::jet::tool::Check},
     {"keys", "FILE TABLE INDEX [--password P]", 3, kw::jet::tool::Keys},
@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
                 args.password = argv[++i];
             } else if (std::strcmp(argv[i], "--system") == 0) {
                 args.system = true;
+            } else if (std::strcmp(argv[i], "--file-order") == 0) {
+                args.fileOrder = true;
             } else {
                 args.positional.emplace_back(argv[i]);
             }
