@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds a release tree and times `kwastor-jet check` (open plus the full consistency check) of
 # picbase-V2000-text.pbd against mdb-export (Debian's mdbtools) exporting its three tables, the
-# two alternating in the same run. Medians of RUNS runs (default 21).
-# Needs: cmake, ninja, mdb-export. Optional: BUILD (release tree), RUNS.
+# two alternating in the same run. Medians of RUNS runs (default 21). Then the peak memory of the
+# check of a 100 MB file grown from a small one (its definition keeps the small count, which the
+# check reports) against the check of the small one, and mdb-export of the grown table as baseline.
+# Needs: cmake, ninja, mdb-export, /usr/bin/time. Optional: BUILD (release tree), RUNS.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build-release}
@@ -10,7 +12,7 @@ runs=${RUNS:-21}
 file=$root/db/jet/testdata/picbase/picbase-V2000-text.pbd
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKWASTOR_BENCH=ON >/dev/null
-ninja -C "$build" kwastor-jet >/dev/null
+ninja -C "$build" kwastor-jet make-big-jet >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -42,3 +44,16 @@ echo "Access file benchmark: $runs runs, medians; $(basename "$file"), $(stat -c
 printf '%-38s %12s %-28s %7s %8s\n' "What" "Kwastor" "Baseline" "Ratio" "Target"
 printf '%-38s %12s %-28s %7s %8s\n' "open + full check (kwastor-jet check)" "$(ms "$c")" \
   "mdb-export x3 $(ms "$e")" "$(ratio "$c" "$e")" "< 20 ms"
+
+small=$root/db/jet/testdata/picbase/picbase-V2000-none.pbd
+big=$work/big.pbd
+"$build/make-big-jet" "$small" "$big" kolibrie categorie_pictogram 100
+peak() { /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null || true; tail -n1 "$work/rss"; } # KiB
+t0=$(now); kBig=$(peak "$build/kwastor-jet" check "$big" --password kolibrie); t1=$(now)
+kSmall=$(peak "$build/kwastor-jet" check "$small" --password kolibrie)
+t2=$(now); mBig=$(peak mdb-export "$big" categorie_pictogram); t3=$(now)
+mb() { awk -v k="$1" 'BEGIN { printf "%.1f MB", k / 1024 }'; }
+printf '%-38s %12s %-28s %7s %8s\n' "check of 100 MB: peak memory" "$(mb "$kBig")" \
+  "same check of 0.4 MB $(mb "$kSmall")" "$(ratio "$kBig" "$kSmall")" "bounded"
+printf '%-38s %12s %-28s %7s %8s\n' "check of 100 MB: time" "$(ms $((t1 - t0)))" \
+  "mdb-export x1 $(ms $((t3 - t2)))" "$(ratio $((t1 - t0)) $((t3 - t2)))" "-"
