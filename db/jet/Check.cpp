@@ -44,11 +44,55 @@ public:
             Add(FindingKind::Damaged, {}, {}, e.what());
             return std::move(findings_);
         }
+        ReadFreePages();
         for (const TableDef& table : all) {
             CheckUsageMaps(table);
             CheckTable(table);
         }
+        CheckUnclaimedPages(all);
         return std::move(findings_);
+    }
+
+    // The other way round: a data or index page that names a table as its owner lies in one of
+    // that table's maps.
+    void CheckUnclaimedPages(const std::vector<TableDef>& all) {
+        std::unordered_map<std::uint32_t, const TableDef*> byPage;
+        for (const TableDef& t : all)
+            byPage.emplace(t.defPage, &t);
+        for (std::uint32_t p = 0; p < db_.PageCount(); ++p) {
+            if (claimed_.count(p) || free_[p])
+                continue;
+            PageRef page;
+            try {
+                page = db_.ReadPage(p);
+            } catch (const JetError& e) {
+                Add(FindingKind::Damaged, {}, {}, e.what());
+                return;
+            }
+            const std::uint8_t type = (*page)[0];
+            if (type != PageType::Data && type != PageType::IndexNode &&
+                type != PageType::IndexLeaf)
+                continue;
+            auto owner = byPage.find(Le32(*page, 4));
+            if (owner != byPage.end())
+                Add(FindingKind::UsageMap, owner->second->name, {},
+                    "Page " + std::to_string(p) + ", a page of type " + std::to_string(type) +
+                        " of the table, is neither free nor named by any of its usage maps.");
+        }
+    }
+
+    // The database's own map of free pages; its bitmap pages are claimed like those of tables.
+    void ReadFreePages() {
+        free_.assign(db_.PageCount(), false);
+        try {
+            const UsageMap map = db_.FreePages();
+            for (std::uint32_t p : map.pages)
+                free_[p] = true;
+            for (std::uint32_t p : map.mapPages)
+                claimed_.emplace(p, "the database's map of free pages");
+        } catch (const JetError& e) {
+            Add(FindingKind::Damaged, {}, {}, e.what());
+        }
     }
 
 private:
@@ -272,6 +316,7 @@ private:
     // no page may be claimed by two maps.
     void CheckUsageMaps(const TableDef& table) {
         Claim(table, table.ownedPages, "its data pages", PageType::Data);
+        ClaimMapPages(table, table.freeSpacePages, "its pages with free space");
         for (std::uint32_t p : table.freeSpacePages.pages)
             if (!std::binary_search(table.ownedPages.pages.begin(), table.ownedPages.pages.end(),
                                     p))
@@ -283,17 +328,38 @@ private:
             Claim(table, d.usedPages, "index " + IndexNames(table, d), PageType::IndexLeaf);
     }
 
+    // A map's own bitmap pages (of a reference map), claimed like any other page; and no page
+    // past the end of the file.
+    void ClaimMapPages(const TableDef& table, const UsageMap& map, const std::string& what) {
+        const std::string owner = "table " + table.name + " (the map of " + what + ")";
+        for (std::uint32_t p : map.mapPages)
+            ClaimOnce(table, p, owner);
+        if (map.pagesBeyondEnd > 0)
+            Add(FindingKind::UsageMap, table.name, {},
+                "The usage map of " + what + " names " + std::to_string(map.pagesBeyondEnd) +
+                    " pages past the end of the file.");
+    }
+
+    bool ClaimOnce(const TableDef& table, std::uint32_t p, const std::string& owner) {
+        auto [it, fresh] = claimed_.emplace(p, owner);
+        if (!fresh)
+            Add(FindingKind::PageOwnedTwice, table.name, {},
+                "Page " + std::to_string(p) + " is claimed by " + it->second + " and by " + owner +
+                    ".");
+        return fresh;
+    }
+
     void Claim(const TableDef& table, const UsageMap& map, const std::string& what,
                std::uint8_t type) {
-        std::string owner = "table " + table.name + " (" + what + ")";
+        ClaimMapPages(table, map, what);
+        const std::string owner = "table " + table.name + " (" + what + ")";
         for (std::uint32_t p : map.pages) {
-            auto [it, fresh] = claimed_.emplace(p, owner);
-            if (!fresh) {
-                Add(FindingKind::PageOwnedTwice, table.name, {},
-                    "Page " + std::to_string(p) + " is claimed by " + it->second + " and by " +
-                        owner + ".");
+            if (!ClaimOnce(table, p, owner))
                 continue;
-            }
+            if (free_[p])
+                Add(FindingKind::UsageMap, table.name, {},
+                    "The usage map of " + owner + " names page " + std::to_string(p) +
+                        ", which the database lists as free.");
             PageRef page;
             try {
                 page = db_.ReadPage(p);
@@ -320,6 +386,7 @@ private:
     const Database& db_;
     IndexPages pages_;
     std::unordered_map<std::uint32_t, std::string> claimed_;
+    std::vector<bool> free_;
     std::vector<Finding> findings_;
 };
 

@@ -651,6 +651,10 @@ PageRef Database::ReadPage(std::uint32_t number) const {
     return impl_->Page(number);
 }
 
+UsageMap Database::FreePages() const {
+    return impl_->ReadUsageMap(1u << 8); // page 1, row 0
+}
+
 TableDef Database::ReadTableDef(std::uint32_t page, std::string name) const {
     return impl_->ReadTableDef(page, std::move(name));
 }

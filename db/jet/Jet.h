@@ -193,6 +193,8 @@ public:
 
     /// Page `number` as stored (page 0 unmasked). Raises JetError beyond the end of the file.
     PageRef ReadPage(std::uint32_t number) const;
+    /// The database's map of free pages (row 0 of page 1). Raises JetError when it can't be read.
+    UsageMap FreePages() const;
 
     /// Every entry of the catalogue. Raises JetError when it can't be read.
     const std::vector<CatalogEntry>& Catalog() const;
