@@ -53,6 +53,7 @@ public:
         return std::move(findings_);
     }
 
+private:
     // The other way round: a data or index page that names a table as its owner lies in one of
     // that table's maps.
     void CheckUnclaimedPages(const std::vector<TableDef>& all) {
@@ -95,7 +96,6 @@ public:
         }
     }
 
-private:
     void Add(FindingKind kind, std::string table, std::string index, std::string text) {
         findings_.push_back({kind, std::move(table), std::move(index), std::move(text)});
     }
@@ -208,7 +208,8 @@ private:
         }
     }
 
-    // Returns the page's last entry (key, row) for its parent to compare with.
+    // Returns the page, whose last entry its parent compares with its own entry; null when the
+    // page is not to be looked at again.
     std::shared_ptr<const IndexPage> Descend(const TableDef& table, IndexState& ix,
                                              std::uint32_t number, std::vector<bool>& seen,
                                              int depth) {
@@ -216,7 +217,8 @@ private:
         const std::string where = "Index page " + std::to_string(number);
         if (seen[number] || depth > kMaxDepth) {
             Add(FindingKind::IndexTree, table.name, ix.names,
-                where + " is reached twice from the root.");
+                where + (seen[number] ? " is reached twice from the root."
+                                      : " lies deeper below the root than any index grows."));
             return nullptr;
         }
         seen[number] = true;
@@ -226,6 +228,10 @@ private:
                     where + " is a leaf below the root but not in the chain of leaves.");
             return page;
         }
+        if (page->tail != 0 && (page->tail >= ix.leaves.size() || !ix.leaves[page->tail]))
+            Add(FindingKind::IndexTree, table.name, ix.names,
+                where + " names page " + std::to_string(page->tail) +
+                    " as its tail leaf, which isn't in the chain of leaves.");
         for (const IndexEntry& e : page->entries) {
             const auto child = Descend(table, ix, e.child, seen, depth + 1);
             if (!child)

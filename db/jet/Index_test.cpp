@@ -178,6 +178,8 @@ TEST(JetCheck, FindsTheFaultOfEveryDamagedCopy) {
          [&](auto& b) { ++b[categorie.defPage * kPage + 0x10]; }, FindingKind::RowCount},
         {"an intermediate entry leading to the wrong leaf",
          [](auto& b) { b[34 * kPage + 0x1E0 + 17] = 90; }, FindingKind::IndexMissing},
+        {"an intermediate page naming a tail leaf outside the chain",
+         [](auto& b) { b[34 * kPage + 0x14] = 30; }, FindingKind::IndexTree},
         {"a leaf entry naming an empty row slot", [](auto& b) { b[27 * kPage + 0x1E0 + 28] = 200; },
          FindingKind::IndexDangling},
         {"an index page of another table", [](auto& b) { b[27 * kPage + 4] = 28; },
