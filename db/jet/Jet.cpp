@@ -180,9 +180,11 @@ struct Database::Impl {
             }
         };
         switch (Le8(row, 0)) {
-        case 0:
-            addBits(std::span(row).subspan(5), Le32(row, 1));
+        case 0: {
+            const std::uint32_t first = Le32(row, 1); // also proves the row long enough
+            addBits(std::span(row).subspan(5), first);
             break;
+        }
         case 1: {
             const std::uint64_t perPage = (format.pageSize - 4) * 8;
             for (std::size_t i = 0; 1 + 4 * (i + 1) <= row.size(); ++i) {
