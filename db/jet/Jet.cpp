@@ -633,6 +633,13 @@ std::unique_ptr<Database> Database::Open(std::unique_ptr<PageFile> file, std::st
         throw JetError("The database is encrypted (its pages are encoded with a key); encrypted "
                        "databases can't be read.");
     }
+    // Jet 3 stores text in the database's code page; only Western European is decoded, so another
+    // one is refused rather than read as wrong characters.
+    if (f.version == Version::Jet3 && Le16(h, 0x3C) != 1252 && Le16(h, 0x3C) != 0) {
+        throw JetError("The database's text is in code page " + std::to_string(Le16(h, 0x3C)) +
+                       "; only Access 97 databases in code page 1252 (Western European) can be "
+                       "read.");
+    }
 
     // The database password guards opening only; an empty stored password opens with any.
     std::u16string stored;

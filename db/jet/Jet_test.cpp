@@ -228,6 +228,8 @@ TEST(JetOpen, RefusesWhatItCannotReadWithAClearReason) {
         {"Jet 3 password", withJet3Password("geheim"), "geheim", nullptr},
         {"Jet 3 wrong password", withJet3Password("geheim"), "geheim2", "Not a valid password"},
         {"no password, any given", jet3, "whatever", nullptr},
+        {"Jet 3 in code page 1250", changed(jet3, [](auto& b) { b[0x3C] ^= 0xE4 ^ 0xE2; }), "",
+         "code page 1250"},
         {"catalogue page not a definition", changed(jet3, [](auto& b) { b[2 * 2048] = 1; }), "",
          "not a table definition page"},
         {"row outside its page", changed(jet3, [&](auto& b) { b[table1Data + 1] |= 0x1F; }), "",
