@@ -215,7 +215,6 @@ public:
 
 private:
     struct Impl;
-    std::string AccessVersion() const;
     explicit Database(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };

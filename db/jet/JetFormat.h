@@ -95,10 +95,6 @@ inline std::uint16_t Le16(std::span<const std::uint8_t> b, std::size_t at) {
     Need(b, at, 2);
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
 }
-inline std::uint32_t Le24(std::span<const std::uint8_t> b, std::size_t at) {
-    Need(b, at, 3);
-    return b[at] | (b[at + 1] << 8) | (std::uint32_t{b[at + 2]} << 16);
-}
 inline std::uint32_t Le32(std::span<const std::uint8_t> b, std::size_t at) {
     Need(b, at, 4);
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);

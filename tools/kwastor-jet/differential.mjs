@@ -6,7 +6,7 @@
 // Usage (from differential.sh): node differential.mjs KWASTOR_JET TESTDATA_DIR, in the folder
 // where npm installed mdb-reader.
 import { execFileSync } from "node:child_process";
-import { readFileSync, readdirSync } from "node:fs";
+import { readFileSync, readdirSync, writeFileSync } from "node:fs";
 import { createRequire } from "node:module";
 import path from "node:path";
 
@@ -86,6 +86,40 @@ for (const line of manifest) {
   const f = line.split("\t");
   files.push([path.join(testdata, "public", f[0]), f[6]]);
 }
+
+// No test file holds a Jet 3 row longer than 255 bytes, whose variable offsets need the jump
+// table; this adds one to a copy of testV1997.mdb: a third row in Table1's data page with long
+// texts (stored lengths need not keep to the columns' sizes for reading), its other fields copied
+// from the second row. Layout from the end: null mask, variable column count, jump table (per
+// 256-byte boundary, the first variable column past it), offsets of the variable columns in
+// reverse order with the end of data last (each the low byte).
+function withLongJet3Row(source, target) {
+  const file = readFileSync(source);
+  const pageSize = 2048, rowTable = 0x0a;
+  const tdef = Number(/^table\tTable1\t.*tdef-page (\d+)/m.exec(execFileSync(tool, ["info", source], { encoding: "utf8" }))[1]);
+  let at = -1;
+  for (let p = 1; p < file.length / pageSize && at < 0; ++p)
+    if (file[p * pageSize] === 1 && file.readUInt32LE(p * pageSize + 4) === tdef) at = p * pageSize;
+  const page = file.subarray(at, at + pageSize);
+  if (page.readUInt16LE(8) !== 2) throw new Error("Table1's data page is not as expected");
+  const start = page.readUInt16LE(rowTable + 2) & 0x1fff, end = page.readUInt16LE(rowTable) & 0x1fff;
+  const row = page.subarray(start, end);
+  const mask = row.subarray(row.length - 2); // 9 columns
+  const fixed = row.subarray(1, row[row.length - 4]); // up to the first variable column
+  const a = Buffer.from("J".repeat(130) + "k".repeat(100)), b = Buffer.from("L".repeat(200));
+  const offA = 1 + fixed.length, offB = offA + a.length, eod = offB + b.length;
+  if (offB < 256 || eod >= 512) throw new Error("the long row must cross exactly one boundary");
+  const long = Buffer.concat([Buffer.from([9]), fixed, a, b,
+    Buffer.from([eod & 0xff, offB & 0xff, offA & 0xff, 1, 2]), mask]);
+  const newStart = start - long.length;
+  long.copy(page, newStart);
+  page.writeUInt16LE(3, 8);
+  page.writeUInt16LE(newStart, rowTable + 4);
+  writeFileSync(target, file);
+}
+const crafted = path.join(process.cwd(), "testV1997-long-row.mdb");
+withLongJet3Row(path.join(testdata, "public", "jackcess", "testV1997.mdb"), crafted);
+files.push([crafted, ""]);
 
 let failures = [];
 for (const [file, password] of files) {
