@@ -61,7 +61,7 @@ private:
         for (const TableDef& t : all)
             byPage.emplace(t.defPage, &t);
         for (std::uint32_t p = 0; p < db_.PageCount(); ++p) {
-            if (claimed_.count(p) || free_[p])
+            if (claimedBy_[p] != 0 || free_[p])
                 continue;
             PageRef page;
             try {
@@ -85,12 +85,14 @@ private:
     // The database's own map of free pages; its bitmap pages are claimed like those of tables.
     void ReadFreePages() {
         free_.assign(db_.PageCount(), false);
+        claimedBy_.assign(db_.PageCount(), 0);
         try {
             const UsageMap map = db_.FreePages();
             for (std::uint32_t p : map.pages)
                 free_[p] = true;
+            const std::uint32_t owner = NewOwner("the database's map of free pages");
             for (std::uint32_t p : map.mapPages)
-                claimed_.emplace(p, "the database's map of free pages");
+                claimedBy_[p] = owner;
         } catch (const JetError& e) {
             Add(FindingKind::Damaged, {}, {}, e.what());
         }
@@ -337,7 +339,7 @@ private:
     // A map's own bitmap pages (of a reference map), claimed like any other page; and no page
     // past the end of the file.
     void ClaimMapPages(const TableDef& table, const UsageMap& map, const std::string& what) {
-        const std::string owner = "table " + table.name + " (the map of " + what + ")";
+        const std::uint32_t owner = NewOwner("table " + table.name + " (the map of " + what + ")");
         for (std::uint32_t p : map.mapPages)
             ClaimOnce(table, p, owner);
         if (map.pagesBeyondEnd > 0)
@@ -346,21 +348,30 @@ private:
                     " pages past the end of the file.");
     }
 
-    bool ClaimOnce(const TableDef& table, std::uint32_t p, const std::string& owner) {
-        auto [it, fresh] = claimed_.emplace(p, owner);
-        if (!fresh)
+    // Owners of pages are kept by number, one word per page of the file.
+    std::uint32_t NewOwner(std::string name) {
+        owners_.push_back(std::move(name));
+        return static_cast<std::uint32_t>(owners_.size());
+    }
+
+    bool ClaimOnce(const TableDef& table, std::uint32_t p, std::uint32_t owner) {
+        if (claimedBy_[p] != 0) {
             Add(FindingKind::PageOwnedTwice, table.name, {},
-                "Page " + std::to_string(p) + " is claimed by " + it->second + " and by " + owner +
-                    ".");
-        return fresh;
+                "Page " + std::to_string(p) + " is claimed by " + owners_[claimedBy_[p] - 1] +
+                    " and by " + owners_[owner - 1] + ".");
+            return false;
+        }
+        claimedBy_[p] = owner;
+        return true;
     }
 
     void Claim(const TableDef& table, const UsageMap& map, const std::string& what,
                std::uint8_t type) {
         ClaimMapPages(table, map, what);
         const std::string owner = "table " + table.name + " (" + what + ")";
+        const std::uint32_t ownerNumber = NewOwner(owner);
         for (std::uint32_t p : map.pages) {
-            if (!ClaimOnce(table, p, owner))
+            if (!ClaimOnce(table, p, ownerNumber))
                 continue;
             if (free_[p])
                 Add(FindingKind::UsageMap, table.name, {},
@@ -391,7 +402,8 @@ private:
 
     const Database& db_;
     IndexPages pages_;
-    std::unordered_map<std::uint32_t, std::string> claimed_;
+    std::vector<std::uint32_t> claimedBy_; // per page: 0, or the number of its owner
+    std::vector<std::string> owners_;
     std::vector<bool> free_;
     std::vector<Finding> findings_;
 };
