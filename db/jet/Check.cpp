@@ -224,6 +224,10 @@ private:
             return nullptr;
         }
         seen[number] = true;
+        const auto& used = ix.data->usedPages.pages;
+        if (!std::binary_search(used.begin(), used.end(), number))
+            Add(FindingKind::UsageMap, table.name, ix.names,
+                where + " is part of the index but not named by the index's usage map.");
         if (page->type == PageType::IndexLeaf) {
             if (!page->entries.empty() && !ix.leaves[number])
                 Add(FindingKind::IndexTree, table.name, ix.names,

@@ -174,6 +174,13 @@ TEST(JetCheck, FindsTheFaultOfEveryDamagedCopy) {
          FindingKind::UsageMap},
         {"a data page of categorie left out of its map",
          [&](auto& b) { Claim(b, categorie.ownedPages, 63, false); }, FindingKind::UsageMap},
+        {"an index page left out of its index's map",
+         [&](auto& b) {
+             for (const IndexData& d : categorie.indexData)
+                 if (d.rootPage == 27)
+                     Claim(b, d.usedPages, 27, false);
+         },
+         FindingKind::UsageMap},
         {"the row count of categorie one too high",
          [&](auto& b) { ++b[categorie.defPage * kPage + 0x10]; }, FindingKind::RowCount},
         {"an intermediate entry leading to the wrong leaf",
