@@ -82,7 +82,8 @@ void RemoveRowFromPage(std::span<std::uint8_t> page, const Format& f, std::uint1
         const std::uint16_t raw = Le16(page, SlotAt(f, r));
         Put16(page, SlotAt(f, r), raw + length);
     }
-    Put16(page, SlotAt(f, row), gone.end | RowFlag::Deleted);
+    // Access flags a deleted row's slot with both bits; readers skip either.
+    Put16(page, SlotAt(f, row), gone.end | RowFlag::Deleted | RowFlag::Lookup);
     SetFree(page, f);
 }
 

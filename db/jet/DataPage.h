@@ -1,6 +1,7 @@
 // The rows of a data page: a header with the free space, the owning table and the row count, then
 // a table of row offsets, and the rows themselves from the page's end downwards (row 0 highest).
-// Deleted rows keep their slot, flagged, with their bytes taken out of the page.
+// Deleted rows keep their slot, flagged deleted and "lookup" as Access flags them, with their bytes
+// taken out of the page.
 #pragma once
 
 #include "db/jet/JetFormat.h"

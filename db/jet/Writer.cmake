@@ -20,3 +20,9 @@ kw_add_test(jet_writer_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/Writer_test.cpp
 target_compile_definitions(jet_writer_test PRIVATE
   KW_JET_TESTDATA="${CMAKE_CURRENT_LIST_DIR}/testdata"
   KW_CATALOGUE_FILE="${PROJECT_SOURCE_DIR}/payload/catalogue.tsv")
+
+# The written files read row for row as mdb-export and mdb-reader read them.
+add_test(NAME jet_writer_differential
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/written-differential.sh $<TARGET_FILE:jet_writer_test>
+          $<TARGET_FILE:kwastor-jet> ${CMAKE_BINARY_DIR}/jet-node ${CMAKE_BINARY_DIR}/jet-written)
+set_tests_properties(jet_writer_differential PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)

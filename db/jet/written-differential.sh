@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Has jet_writer_test keep the files that its update and random tests write, then compares them
+# row for row with mdb-export and mdb-reader through kwastor-jet's differential.sh.
+# Usage: written-differential.sh WRITER_TEST KWASTOR_JET NODE_DIR OUT_DIR
+set -euo pipefail
+writerTest=$1 tool=$2 nodeDir=$3 out=$4
+here=$(cd "$(dirname "$0")" && pwd)
+rm -rf "$out"
+mkdir -p "$out/picbase" "$out/public"
+printf 'file\tsource\tpath\tcommit\tlicence\tversion\tpassword\n' >"$out/public/MANIFEST.tsv"
+KW_JET_WRITTEN="$out" "$writerTest" --gtest_filter='*Update*:*RandomInserts*' >"$out/test.log" ||
+  { cat "$out/test.log"; exit 1; }
+exec bash "$here/../../tools/kwastor-jet/differential.sh" "$tool" "$out" "$nodeDir"
