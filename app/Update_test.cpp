@@ -20,16 +20,9 @@
 namespace kw {
 namespace {
 
+using test::CountFiles;
 using test::LogCapture;
 namespace fs = std::filesystem;
-
-std::size_t CountFiles(const fs::path& folder) {
-    std::size_t n = 0;
-    std::error_code ec; // a missing folder holds nothing
-    for (const auto& entry : fs::recursive_directory_iterator(folder, ec))
-        n += entry.is_regular_file() ? 1 : 0;
-    return n;
-}
 
 std::size_t MediaFiles(const std::string& folder) {
     return CountFiles(folder + "pictogrammen") + CountFiles(folder + "geluiden") +

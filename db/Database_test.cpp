@@ -1,9 +1,9 @@
 #include "db/Backend.h"
 #include "db/Database.h"
-#include "testsupport/db/DatabaseTestSupport.h"
-#include "tools/make-test-installation/DemoDatabase.h"
 #include "sys/Failure.h"
 #include "testsupport/TestSupport.h"
+#include "testsupport/db/DatabaseTestSupport.h"
+#include "tools/make-test-installation/DemoDatabase.h"
 
 #include <gtest/gtest.h>
 

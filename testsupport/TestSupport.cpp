@@ -29,6 +29,15 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
         throw std::runtime_error("cannot write " + path.string());
 }
 
+std::size_t CountFiles(const fs::path& folder) {
+    std::size_t n = 0;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::end(it);
+         it.increment(ec))
+        n += it->is_regular_file() ? 1 : 0;
+    return n;
+}
+
 LogCapture::LogCapture() : path_(dir_.Path() / "Kwastor.log") {
     saved_ = std::move(gLog);
     gLog = std::make_unique<Log>(clock_);

@@ -34,6 +34,8 @@ private:
 
 std::string ReadFile(const fs::path& path);
 void WriteFile(const fs::path& path, const std::string& bytes);
+/// The ordinary files in a folder and all its subfolders; 0 for a missing folder.
+std::size_t CountFiles(const fs::path& folder);
 
 /// Records every message box, and sets itself as the sink while it lives.
 class RecordingMessageSink final : public MessageSink {

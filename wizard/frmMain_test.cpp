@@ -27,6 +27,7 @@ namespace kw {
 namespace {
 
 namespace fs = std::filesystem;
+using test::CountFiles;
 using test::LogCapture;
 using test::ScopedEnv;
 using test::TempDir;
@@ -55,13 +56,6 @@ const auto* const gQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 std::string MakeInstallation(const fs::path& folder) {
     CreateTestInstallation(folder.string());
     return folder.string() + "/";
-}
-
-std::size_t CountFiles(const fs::path& folder) {
-    std::size_t n = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        n += entry.is_regular_file() ? 1 : 0;
-    return n;
 }
 
 class WizardTest : public ::testing::Test {

@@ -1,7 +1,7 @@
 #include "tools/make-test-installation/TestInstallation.h"
 
-#include "tools/make-test-installation/DemoDatabase.h"
 #include "sys/Failure.h"
+#include "tools/make-test-installation/DemoDatabase.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,7 +1,7 @@
-#include "testsupport/db/DatabaseTestSupport.h"
-#include "tools/make-test-installation/DemoDatabase.h"
 #include "sys/Failure.h"
 #include "testsupport/TestSupport.h"
+#include "testsupport/db/DatabaseTestSupport.h"
+#include "tools/make-test-installation/DemoDatabase.h"
 #include "tools/make-test-installation/TestInstallation.h"
 
 #include <gtest/gtest.h>
