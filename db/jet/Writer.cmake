@@ -5,6 +5,7 @@ add_library(kw_jet_write STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Pager.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataPage.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RowFormat.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/IndexWriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Writer.cpp
 )
 target_link_libraries(kw_jet_write PUBLIC kw_jet)

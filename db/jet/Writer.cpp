@@ -1,16 +1,20 @@
 #include "db/jet/Writer.h"
 
 #include "db/jet/DataPage.h"
+#include "db/jet/IndexWriter.h"
 #include "db/jet/JetFormat.h"
 #include "db/jet/Pager.h"
 #include "db/jet/RowFormat.h"
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 namespace kw::jet {
 
 namespace {
+
+using Row = std::vector<Value>;
 
 // The global usage map, which marks the pages that are free for any use.
 constexpr std::uint32_t kGlobalMap = (1u << 8) | 0u;
@@ -117,10 +121,12 @@ struct Writer::Impl {
     }
 
     void RefuseUnkept(const TableDef& table) const {
-        if (!table.indexData.empty() || !table.indexes.empty())
-            throw JetError("Table \"" + table.name +
-                           "\" has indexes, which this writer doesn't "
-                           "keep yet; the table is left unchanged.");
+        for (const LogicalIndex& x : table.indexes)
+            if (x.kind == IndexKind::ForeignKey)
+                throw JetError("Table \"" + table.name + "\" takes part in a relationship (\"" +
+                               x.name +
+                               "\") whose rules Access enforces and this writer doesn't; the "
+                               "table is left unchanged.");
         for (const Column& c : table.columns)
             if (c.flags & (ColumnFlag::AutoNumber | ColumnFlag::AutoGuid))
                 throw JetError("Table \"" + table.name + "\" has an AutoNumber column (\"" +
@@ -271,12 +277,109 @@ struct Writer::Impl {
               static_cast<std::uint32_t>(std::max<std::int64_t>(count, 0)));
     }
 
+    std::string IndexName(const TableDef& table, const IndexData& x) const {
+        for (const LogicalIndex& l : table.indexes)
+            if (l.dataNumber == x.number)
+                return l.name;
+        return std::to_string(x.number);
+    }
+
+    // The key of `row` in index `x`, or nullopt for a row the index leaves out (all NULL where
+    // NULLs are ignored). Raises JetError for a value that has no known key.
+    std::optional<KeyBytes> KeyOf(const TableDef& table, const IndexData& x, const Row& row) const {
+        if ((x.flags & IndexFlag::Required) && AnyKeyColumnNull(table, x, row))
+            throw JetError("Index \"" + IndexName(table, x) + "\" of table \"" + table.name +
+                           "\" requires a value in each of its columns. Nothing was changed.");
+        if ((x.flags & IndexFlag::IgnoreNulls) && AllKeyColumnsNull(table, x, row))
+            return std::nullopt;
+        KeyResult key = ComputeKey(table, x, row, format.version);
+        if (!key.Ok())
+            throw JetError("A value for index \"" + IndexName(table, x) + "\" of table \"" +
+                           table.name + "\" can't be put into the index: " + key.unencodable +
+                           ". Nothing was changed.");
+        return std::move(key.bytes);
+    }
+
+    // Writes every index of the table anew from its rows as they now are: the B-tree over its own
+    // pages (the root stays where the definition names it; pages are added or given back as the
+    // entries need), and the count of distinct keys in the definition.
+    void RebuildIndexes(const std::string& name) {
+        reader.reset();
+        const TableDef table = Table(name);
+        if (table.indexData.empty())
+            return;
+        std::vector<std::pair<RowId, Row>> rows;
+        Read().ForEachRow(table, [&](RowId id, const Row& row) { rows.emplace_back(id, row); });
+        for (const IndexData& x : table.indexData) {
+            std::vector<SortedEntry> entries;
+            std::vector<bool> hasNull;
+            for (const auto& [id, row] : rows)
+                if (std::optional<KeyBytes> key = KeyOf(table, x, row)) {
+                    entries.push_back({std::move(*key), id});
+                    hasNull.push_back(AnyKeyColumnNull(table, x, row));
+                }
+            std::vector<std::size_t> order(entries.size());
+            for (std::size_t i = 0; i < order.size(); ++i)
+                order[i] = i;
+            std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+                const SortedEntry &x1 = entries[a], &x2 = entries[b];
+                return std::tie(x1.key, x1.row.page, x1.row.row) <
+                       std::tie(x2.key, x2.row.page, x2.row.row);
+            });
+            std::vector<SortedEntry> sorted;
+            std::uint32_t distinct = 0;
+            for (std::size_t i : order) {
+                const bool repeat = !sorted.empty() && sorted.back().key == entries[i].key;
+                if (repeat && (x.flags & IndexFlag::Unique) && !hasNull[i])
+                    throw JetError("Index \"" + IndexName(table, x) + "\" of table \"" +
+                                   table.name +
+                                   "\" allows each value once, and the value is already there. "
+                                   "Nothing was changed.");
+                distinct += repeat ? 0 : 1;
+                sorted.push_back(std::move(entries[i]));
+            }
+            std::vector<std::uint32_t> spare;
+            for (std::uint32_t p : x.usedPages.pages)
+                if (p != x.rootPage)
+                    spare.push_back(p);
+            std::reverse(spare.begin(), spare.end());
+            const auto images =
+                BuildIndexPages(format, table.defPage, sorted, x.rootPage, [&]() -> std::uint32_t {
+                    if (!spare.empty()) {
+                        const std::uint32_t p = spare.back();
+                        spare.pop_back();
+                        return p;
+                    }
+                    const std::uint32_t p = NewPage();
+                    SetInMap(x.usedPagesPointer, p, true, false);
+                    return p;
+                });
+            for (const auto& [number, image] : images) {
+                std::span<std::uint8_t> page = pager->Change(number);
+                std::copy(image.begin(), image.end(), page.begin());
+            }
+            // Pages the index no longer needs go back to the free pages.
+            for (std::uint32_t p : spare) {
+                SetInMap(x.usedPagesPointer, p, false, false);
+                SetInMap(kGlobalMap, p, true, true);
+                std::span<std::uint8_t> page = pager->Change(p);
+                std::fill(page.begin(), page.end(), 0);
+            }
+            Put32(pager->Change(table.defPage),
+                  format.tdefFirstEntry +
+                      static_cast<std::size_t>(x.number) * format.indexCountEntry + 4,
+                  distinct);
+        }
+    }
+
     int Insert(std::string_view name, const std::vector<Value>& values) {
         const TableDef table = Table(name);
         RefuseUnkept(table);
         const std::uint16_t columnCount =
             Le16(*pager->Read(table.defPage), format.tdefTableType + 1);
         const std::vector<std::uint8_t> row = PackRow(format.version, table, columnCount, values);
+        for (const IndexData& x : table.indexData)
+            KeyOf(table, x, values);
         if (format.dataRowTable + 2 + row.size() > format.pageSize)
             throw JetError("The row is too large for a page of table \"" + table.name + "\".");
         std::uint32_t target = 0;
@@ -296,6 +399,7 @@ struct Writer::Impl {
         }
         AddRowToPage(pager->Change(target), format, row);
         SetRowCount(table, std::int64_t{table.rowCount} + 1);
+        RebuildIndexes(table.name);
         return 1;
     }
 
@@ -326,6 +430,7 @@ struct Writer::Impl {
             SetInMap(MapPointer(table.freeSpacePages), id.page, true, false);
         }
         SetRowCount(table, std::int64_t{table.rowCount} - static_cast<std::int64_t>(chosen.size()));
+        RebuildIndexes(table.name);
         return static_cast<int>(chosen.size());
     }
 };
