@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <tuple>
 
 namespace kw::jet {
@@ -150,6 +151,7 @@ struct Writer::Impl {
             return count;
         } catch (...) {
             reader.reset();
+            indexEntries.clear();
             if (own)
                 pager->Rollback();
             else
@@ -300,43 +302,87 @@ struct Writer::Impl {
         return std::move(key.bytes);
     }
 
-    // Writes every index of the table anew from its rows as they now are: the B-tree over its own
-    // pages (the root stays where the definition names it; pages are added or given back as the
-    // entries need), and the count of distinct keys in the definition.
-    void RebuildIndexes(const std::string& name) {
-        reader.reset();
-        const TableDef table = Table(name);
+    // The entries of each index of a table in index order, with whether a key column is NULL
+    // (such entries may repeat in a unique index). Read once from the rows, then changed entry by
+    // entry; forgotten whenever changes are undone.
+    struct Keyed {
+        KeyBytes key;
+        RowId row;
+        bool hasNull = false;
+        bool operator<(const Keyed& o) const {
+            return std::tie(key, row.page, row.row) < std::tie(o.key, o.row.page, o.row.row);
+        }
+    };
+    std::map<std::uint32_t, std::vector<std::vector<Keyed>>> indexEntries; // by definition page
+
+    std::vector<std::vector<Keyed>>& Entries(const TableDef& table) {
+        auto it = indexEntries.find(table.defPage);
+        if (it != indexEntries.end())
+            return it->second;
+        std::vector<std::vector<Keyed>> all(table.indexData.size());
+        Read().ForEachRow(table, [&](RowId id, const Row& row) {
+            for (std::size_t i = 0; i < all.size(); ++i)
+                if (std::optional<KeyBytes> key = KeyOf(table, table.indexData[i], row))
+                    all[i].push_back(
+                        {std::move(*key), id, AnyKeyColumnNull(table, table.indexData[i], row)});
+        });
+        for (auto& entries : all)
+            std::sort(entries.begin(), entries.end());
+        return indexEntries.emplace(table.defPage, std::move(all)).first->second;
+    }
+
+    void AddToIndexes(const TableDef& table, RowId id, const Row& row) {
+        auto& all = Entries(table);
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const IndexData& x = table.indexData[i];
+            std::optional<KeyBytes> key = KeyOf(table, x, row);
+            if (!key)
+                continue;
+            Keyed entry{std::move(*key), id, AnyKeyColumnNull(table, x, row)};
+            auto& entries = all[i];
+            const auto at = std::lower_bound(entries.begin(), entries.end(), entry);
+            const auto same = [&](auto it) { return it->key == entry.key && !it->hasNull; };
+            if ((x.flags & IndexFlag::Unique) && !entry.hasNull &&
+                ((at != entries.end() && same(at)) || (at != entries.begin() && same(at - 1))))
+                throw JetError("Index \"" + IndexName(table, x) + "\" of table \"" + table.name +
+                               "\" allows each value once, and the value is already there. "
+                               "Nothing was changed.");
+            entries.insert(at, std::move(entry));
+        }
+    }
+
+    void RemoveFromIndexes(const TableDef& table, RowId id, const Row& row) {
+        auto& all = Entries(table);
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            std::optional<KeyBytes> key = KeyOf(table, table.indexData[i], row);
+            if (!key)
+                continue;
+            auto& entries = all[i];
+            const Keyed entry{std::move(*key), id};
+            const auto at = std::lower_bound(entries.begin(), entries.end(), entry);
+            if (at == entries.end() || at->key != entry.key || !(at->row == id))
+                throw JetError("Index \"" + IndexName(table, table.indexData[i]) +
+                               "\" of table \"" + table.name +
+                               "\" doesn't hold a row it should; the database is damaged and "
+                               "was left unchanged.");
+            entries.erase(at);
+        }
+    }
+
+    // Writes the table's indexes from their entries: each B-tree over its own pages (the root
+    // stays where the definition names it; pages are added or given back as the entries need),
+    // and the definition's count of distinct keys.
+    void WriteIndexes(const TableDef& table) {
         if (table.indexData.empty())
             return;
-        std::vector<std::pair<RowId, Row>> rows;
-        Read().ForEachRow(table, [&](RowId id, const Row& row) { rows.emplace_back(id, row); });
-        for (const IndexData& x : table.indexData) {
-            std::vector<SortedEntry> entries;
-            std::vector<bool> hasNull;
-            for (const auto& [id, row] : rows)
-                if (std::optional<KeyBytes> key = KeyOf(table, x, row)) {
-                    entries.push_back({std::move(*key), id});
-                    hasNull.push_back(AnyKeyColumnNull(table, x, row));
-                }
-            std::vector<std::size_t> order(entries.size());
-            for (std::size_t i = 0; i < order.size(); ++i)
-                order[i] = i;
-            std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-                const SortedEntry &x1 = entries[a], &x2 = entries[b];
-                return std::tie(x1.key, x1.row.page, x1.row.row) <
-                       std::tie(x2.key, x2.row.page, x2.row.row);
-            });
+        const auto& all = Entries(table);
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const IndexData& x = table.indexData[i];
             std::vector<SortedEntry> sorted;
             std::uint32_t distinct = 0;
-            for (std::size_t i : order) {
-                const bool repeat = !sorted.empty() && sorted.back().key == entries[i].key;
-                if (repeat && (x.flags & IndexFlag::Unique) && !hasNull[i])
-                    throw JetError("Index \"" + IndexName(table, x) + "\" of table \"" +
-                                   table.name +
-                                   "\" allows each value once, and the value is already there. "
-                                   "Nothing was changed.");
-                distinct += repeat ? 0 : 1;
-                sorted.push_back(std::move(entries[i]));
+            for (const Keyed& e : all[i]) {
+                distinct += sorted.empty() || sorted.back().key != e.key ? 1 : 0;
+                sorted.push_back({e.key, e.row});
             }
             std::vector<std::uint32_t> spare;
             for (std::uint32_t p : x.usedPages.pages)
@@ -380,6 +426,8 @@ struct Writer::Impl {
         const std::vector<std::uint8_t> row = PackRow(format.version, table, columnCount, values);
         for (const IndexData& x : table.indexData)
             KeyOf(table, x, values);
+        if (!table.indexData.empty())
+            Entries(table); // read before anything changes
         if (format.dataRowTable + 2 + row.size() > format.pageSize)
             throw JetError("The row is too large for a page of table \"" + table.name + "\".");
         std::uint32_t target = 0;
@@ -397,9 +445,14 @@ struct Writer::Impl {
             SetInMap(MapPointer(table.ownedPages), target, true, false);
             SetInMap(MapPointer(table.freeSpacePages), target, true, false);
         }
-        AddRowToPage(pager->Change(target), format, row);
+        const RowId id{target, AddRowToPage(pager->Change(target), format, row)};
         SetRowCount(table, std::int64_t{table.rowCount} + 1);
-        RebuildIndexes(table.name);
+        if (!table.indexData.empty()) {
+            // The keys of the row as it reads back, so that they are the checker's keys.
+            reader.reset();
+            AddToIndexes(table, id, *Read().ReadRow(table, id));
+            WriteIndexes(table);
+        }
         return 1;
     }
 
@@ -417,20 +470,22 @@ struct Writer::Impl {
     int Delete(std::string_view name, const Condition& where) {
         const TableDef table = Table(name);
         const Resolved condition = Resolve(table, where);
-        std::vector<RowId> chosen;
-        Read().ForEachRow(table, [&](RowId id, const std::vector<Value>& row) {
+        std::vector<std::pair<RowId, Row>> chosen;
+        Read().ForEachRow(table, [&](RowId id, const Row& row) {
             if (Selects(condition, row))
-                chosen.push_back(id);
+                chosen.emplace_back(id, row);
         });
         if (chosen.empty())
             return 0;
         RefuseUnkept(table);
-        for (const RowId& id : chosen) {
+        for (const auto& [id, row] : chosen) {
+            if (!table.indexData.empty())
+                RemoveFromIndexes(table, id, row);
             RemoveRow(id);
             SetInMap(MapPointer(table.freeSpacePages), id.page, true, false);
         }
         SetRowCount(table, std::int64_t{table.rowCount} - static_cast<std::int64_t>(chosen.size()));
-        RebuildIndexes(table.name);
+        WriteIndexes(table);
         return static_cast<int>(chosen.size());
     }
 };
@@ -456,11 +511,17 @@ void Writer::Begin() {
 
 void Writer::Commit() {
     impl_->reader.reset();
-    impl_->pager->Commit();
+    try {
+        impl_->pager->Commit();
+    } catch (...) {
+        impl_->indexEntries.clear();
+        throw;
+    }
 }
 
 void Writer::Rollback() {
     impl_->reader.reset();
+    impl_->indexEntries.clear();
     impl_->pager->Rollback();
 }
 
