@@ -1,5 +1,7 @@
 #include "db/jet/IndexWriter.h"
 
+#include "db/jet/JetFormat.h"
+
 #include <algorithm>
 
 namespace kw::jet {
@@ -41,10 +43,11 @@ struct Node {
 } // namespace
 
 std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>>
-BuildIndexPages(const Format& format, std::uint32_t owner, const std::vector<SortedEntry>& entries,
-                std::uint32_t root, const std::function<std::uint32_t()>& nextPage) {
-    const Layout& l = format.version == Version::Jet3 ? kJet3 : kJet4;
-    const std::size_t capacity = format.pageSize - l.first;
+BuildIndexPages(Version version, std::size_t pageSize, std::uint32_t owner,
+                const std::vector<SortedEntry>& entries, std::uint32_t root,
+                const std::function<std::uint32_t()>& nextPage) {
+    const Layout& l = version == Version::Jet3 ? kJet3 : kJet4;
+    const std::size_t capacity = pageSize - l.first;
     const auto size = [&](std::size_t entry, bool intermediate) {
         return entries[entry].key.size() + (intermediate ? 8u : 4u);
     };
@@ -118,7 +121,7 @@ BuildIndexPages(const Format& format, std::uint32_t owner, const std::vector<Sor
                                           stored.front().begin())
                                     .first -
                                 s.begin());
-            std::vector<std::uint8_t> page(format.pageSize, 0);
+            std::vector<std::uint8_t> page(pageSize, 0);
             page[0] = intermediate ? PageType::IndexNode : PageType::IndexLeaf;
             page[1] = 0x01;
             Put32(page, 4, owner);
@@ -127,7 +130,7 @@ BuildIndexPages(const Format& format, std::uint32_t owner, const std::vector<Sor
             Put32(page, l.next, i + 1 < row.size() ? row[i + 1] : 0);
             Put32(page, l.tail, intermediate ? numbers[depth - 1][node.items.back()] : 0);
             page[l.prefix] = static_cast<std::uint8_t>(prefix);
-            if (format.version == Version::Jet4)
+            if (version == Version::Jet4)
                 page[l.prefix + 1] = static_cast<std::uint8_t>(prefix >> 8);
             else if (intermediate)
                 page[l.prefix + 1] = 0x01; // as Access 97 writes it
@@ -140,7 +143,7 @@ BuildIndexPages(const Format& format, std::uint32_t owner, const std::vector<Sor
                 const std::size_t bit = at - l.first;
                 page[l.mask + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
             }
-            const std::size_t free = format.pageSize - at;
+            const std::size_t free = pageSize - at;
             page[2] = static_cast<std::uint8_t>(free);
             page[3] = static_cast<std::uint8_t>(free >> 8);
             pages.emplace_back(row[i], std::move(page));

@@ -6,7 +6,6 @@
 #pragma once
 
 #include "db/jet/IndexKey.h"
-#include "db/jet/JetFormat.h"
 
 #include <cstdint>
 #include <functional>
@@ -19,11 +18,12 @@ struct SortedEntry {
     RowId row;
 };
 
-/// The pages of a B-tree over `entries` (in index order) of the table defined on `owner`. The
-/// root goes to page `root`; `nextPage` gives the number of each further page in turn. Returns the
-/// page images by page number, root first.
+/// The pages (of `pageSize` bytes) of a B-tree over `entries` (in index order) of the table
+/// defined on `owner`. The root goes to page `root`; `nextPage` gives the number of each further
+/// page in turn. Returns the page images by page number, root first.
 std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>>
-BuildIndexPages(const Format& format, std::uint32_t owner, const std::vector<SortedEntry>& entries,
-                std::uint32_t root, const std::function<std::uint32_t()>& nextPage);
+BuildIndexPages(Version version, std::size_t pageSize, std::uint32_t owner,
+                const std::vector<SortedEntry>& entries, std::uint32_t root,
+                const std::function<std::uint32_t()>& nextPage);
 
 } // namespace kw::jet

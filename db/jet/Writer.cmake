@@ -27,3 +27,6 @@ add_test(NAME jet_writer_differential
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/written-differential.sh $<TARGET_FILE:jet_writer_test>
           $<TARGET_FILE:kwastor-jet> ${CMAKE_BINARY_DIR}/jet-node ${CMAKE_BINARY_DIR}/jet-written)
 set_tests_properties(jet_writer_differential PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
+
+kw_add_test(jet_index_writer_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/IndexWriter_test.cpp
+  LIBS kw_jet_write)

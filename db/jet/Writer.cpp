@@ -389,17 +389,17 @@ struct Writer::Impl {
                 if (p != x.rootPage)
                     spare.push_back(p);
             std::reverse(spare.begin(), spare.end());
-            const auto images =
-                BuildIndexPages(format, table.defPage, sorted, x.rootPage, [&]() -> std::uint32_t {
-                    if (!spare.empty()) {
-                        const std::uint32_t p = spare.back();
-                        spare.pop_back();
-                        return p;
-                    }
-                    const std::uint32_t p = NewPage();
-                    SetInMap(x.usedPagesPointer, p, true, false);
-                    return p;
-                });
+            const auto images = BuildIndexPages(format.version, format.pageSize, table.defPage,
+                                                sorted, x.rootPage, [&]() -> std::uint32_t {
+                                                    if (!spare.empty()) {
+                                                        const std::uint32_t p = spare.back();
+                                                        spare.pop_back();
+                                                        return p;
+                                                    }
+                                                    const std::uint32_t p = NewPage();
+                                                    SetInMap(x.usedPagesPointer, p, true, false);
+                                                    return p;
+                                                });
             for (const auto& [number, image] : images) {
                 std::span<std::uint8_t> page = pager->Change(number);
                 std::copy(image.begin(), image.end(), page.begin());
