@@ -9,6 +9,7 @@
 #include "db/jet/IndexKey.h"
 #include "db/jet/Pager.h"
 #include "db/jet/RowFormat.h"
+#include "db/jet/UpdateScript.h"
 #include "testsupport/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -355,61 +356,8 @@ TEST_F(WriterTest, RandomInsertsAndDeletesFollowAModel) {
     EXPECT_GT(refused, 10);
 }
 
-struct Entry {
-    std::int64_t number, category;
-    std::string name;
-};
-
-std::vector<Entry> Catalogue() {
-    std::vector<Entry> out;
-    std::ifstream in(KW_CATALOGUE_FILE);
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::size_t a = line.find('\t'), b = line.rfind('\t');
-        std::u16string name = Utf8ToUtf16(line.substr(a + 1, b - a - 1));
-        // The update upper-cases the first letter.
-        if (!name.empty() && ((name[0] >= u'a' && name[0] <= u'z') ||
-                              (name[0] >= 0xE0 && name[0] <= 0xFE && name[0] != 0xF7)))
-            name[0] = static_cast<char16_t>(name[0] - 0x20);
-        out.push_back(
-            {std::stoll(line.substr(0, a)), std::stoll(line.substr(b + 1)), Utf16ToUtf8(name)});
-    }
-    return out;
-}
-
+using Entry = UpdateEntry;
 using Op = Comparison::Op;
-
-// The statements of the update, in its order; returns how many ran.
-int RunUpdate(Writer& w, const std::vector<Entry>& catalogue) {
-    static const char* const kCategories[] = {
-        "School / Kantoor",    "Bijzondere dagen",    "Media",   "Natuur",
-        "Gezondheid",          "Voorwerpen",          "Verkeer", "Lichamelijke verzorging",
-        "Abstracte begrippen", "Sociale vaardigheden"};
-    int statements = 0;
-    const auto run = [&](auto result, auto expected) {
-        ++statements;
-        EXPECT_EQ(result, expected) << "statement " << statements;
-    };
-    w.Delete("categorie", {{"nr", Op::Greater, 28}, {"nr", Op::Less, 10000}});
-    w.Delete("categorie_pictogram", {{"categorie_nr", Op::Greater, 28}, {"nr", Op::Less, 10000}});
-    statements += 2;
-    for (int i = 0; i < 10; ++i)
-        run(w.Insert("categorie", {std::int64_t{29 + i}, std::int64_t{1141},
-                                   std::string(kCategories[i]), std::int64_t{1}}),
-            1);
-    w.Delete("pictogram", {{"nr", Op::Greater, 1172}});
-    w.Delete("categorie_pictogram", {{"pictogram_nr", Op::Greater, 1172}});
-    statements += 2;
-    for (const Entry& e : catalogue) {
-        run(w.Insert("pictogram", {e.number, "i" + std::to_string(e.number), e.name}), 1);
-        const std::int64_t highest =
-            w.Max("categorie_pictogram", "nr", {{"categorie_nr", Op::Equal, e.category}})
-                .value_or(0);
-        ++statements;
-        run(w.Insert("categorie_pictogram", {highest + 1, e.category, e.number}), 1);
-    }
-    return statements;
-}
 
 // The update's rows, computed from the file's rows by the update's rules.
 // With `categories` below 10, the update stops at that category's insert (a name that a unique
@@ -425,13 +373,9 @@ ExpectedAfterUpdate(const Database& db, const std::vector<Entry>& catalogue, int
         return (n(r, 1) > 28 && n(r, 0) < 10000) || n(r, 2) > 1172;
     });
     std::erase_if(t["pictogram"], [&](const Row& r) { return n(r, 0) > 1172; });
-    const char* const names[] = {
-        "School / Kantoor",    "Bijzondere dagen",    "Media",   "Natuur",
-        "Gezondheid",          "Voorwerpen",          "Verkeer", "Lichamelijke verzorging",
-        "Abstracte begrippen", "Sociale vaardigheden"};
     for (int i = 0; i < categories; ++i)
-        t["categorie"].push_back(
-            {std::int64_t{29 + i}, std::int64_t{1141}, std::string(names[i]), std::int64_t{1}});
+        t["categorie"].push_back({std::int64_t{29 + i}, std::int64_t{1141},
+                                  std::string(kUpdateCategories[i]), std::int64_t{1}});
     for (const Entry& e : categories == 10 ? catalogue : std::vector<Entry>{}) {
         t["pictogram"].push_back({e.number, "i" + std::to_string(e.number), e.name});
         std::int64_t highest = 0;
@@ -457,7 +401,7 @@ std::map<std::string, Rows> AllRows(const Database& db) {
 // The 938 statements of the update on every picbase file: the rows the update's rules give, twice
 // in a row the same, and a sound file with every index kept.
 TEST_F(WriterTest, TheUpdatesStatementsGiveTheRowsOfItsRules) {
-    const std::vector<Entry> catalogue = Catalogue();
+    const std::vector<Entry> catalogue = ReadUpdateCatalogue(KW_CATALOGUE_FILE);
     ASSERT_EQ(catalogue.size(), 308u);
     for (const auto& e : fs::directory_iterator(kData / "picbase")) {
         if (e.path().extension() != ".pbd")
@@ -480,13 +424,13 @@ TEST_F(WriterTest, TheUpdatesStatementsGiveTheRowsOfItsRules) {
             if (uniqueNames) {
                 std::string error;
                 try {
-                    RunUpdate(*w, catalogue);
+                    RunUpdateScript(*w, catalogue);
                 } catch (const JetError& e) {
                     error = e.what();
                 }
                 EXPECT_NE(error.find("allows each value once"), std::string::npos) << error;
             } else {
-                EXPECT_EQ(RunUpdate(*w, catalogue), 938);
+                EXPECT_EQ(RunUpdateScript(*w, catalogue), 938);
             }
             w.reset();
             const auto db = Database::Open(path, "kolibrie");
