@@ -9,10 +9,12 @@
 
 namespace kw::jet {
 
+// In this order in KindName.
 enum class FindingKind {
     Damaged,        // a page or row can't be read at all
     RowCount,       // the definition's row count differs from the live rows
     IndexOrder,     // entries out of key order
+    IndexTree,      // an intermediate page disagrees with the pages below it
     IndexDangling,  // an entry points to no live row
     IndexKey,       // an entry's key differs from the key of its row's values
     IndexMissing,   // a live row isn't found by searching the index for its key

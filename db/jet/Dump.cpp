@@ -139,14 +139,19 @@ std::string FormatGuid(const Guid& g) {
 }
 
 // A decimal string of `digits` with `scale` of them after the point.
-std::string WithScale(std::string digits, unsigned scale, bool negative) {
-    if (digits.size() <= scale) {
-        digits.insert(0, scale + 1 - digits.size(), '0');
+std::string WithScale(const std::string& digits, unsigned scale, bool negative) {
+    const std::string padded =
+        digits.size() <= scale ? std::string(scale + 1 - digits.size(), '0') + digits : digits;
+    std::string out;
+    if (negative) {
+        out.push_back('-');
     }
+    out.append(padded, 0, padded.size() - scale);
     if (scale > 0) {
-        digits.insert(digits.size() - scale, ".");
+        out.push_back('.');
+        out.append(padded, padded.size() - scale, scale);
     }
-    return (negative ? "-" : "") + digits;
+    return out;
 }
 
 std::string FormatNumeric(const Numeric& n) {
@@ -165,7 +170,7 @@ std::string FormatNumeric(const Numeric& n) {
         digits.insert(digits.begin(), static_cast<char>('0' + rest));
     }
     if (digits.empty()) {
-        digits = "0";
+        digits.push_back('0');
     }
     return WithScale(digits, n.scale, n.negative && digits != "0");
 }
@@ -287,12 +292,12 @@ std::string FormatValue(const Column& column, const Value& value) {
         value);
 }
 
-void WriteDump(const Database& db, std::ostream& out) {
+void WriteDump(const Database& db, std::ostream& out, bool withSystem, bool sorted) {
     const SortOrder order = db.GetSortOrder();
     out << "# file-format\t" << db.FileFormat() << "\n# sort-order\tSortOrder[" << order.value
         << "(" << order.version << ")]\n";
     const bool jet4 = db.GetVersion() == Version::Jet4;
-    for (const TableDef& t : db.Tables()) {
+    for (const TableDef& t : db.Tables(withSystem)) {
         out << "# table\t" << t.name << "\n";
         for (const Column& c : t.columns) {
             const bool text = c.type == Type::Text || c.type == Type::Memo;
@@ -323,6 +328,20 @@ void WriteDump(const Database& db, std::ostream& out) {
             }
             out << "\n";
         }
+        auto print = [&](const std::vector<Value>& row) {
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                out << (i ? "\t" : "") << FormatValue(t.columns[i], row[i]);
+            }
+            out << "\n";
+        };
+        if (!sorted) {
+            // Two passes, so that memory stays bounded by the page cache whatever the table's size.
+            std::uint64_t count = 0;
+            db.ForEachRow(t, [&](RowId, const std::vector<Value>&) { ++count; });
+            out << "# rows\t" << count << "\n";
+            db.ForEachRow(t, [&](RowId, const std::vector<Value>& row) { print(row); });
+            continue;
+        }
         std::vector<std::vector<Value>> rows;
         db.ForEachRow(t, [&](RowId, const std::vector<Value>& row) { rows.push_back(row); });
         std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
@@ -335,10 +354,7 @@ void WriteDump(const Database& db, std::ostream& out) {
         });
         out << "# rows\t" << rows.size() << "\n";
         for (const auto& row : rows) {
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                out << (i ? "\t" : "") << FormatValue(t.columns[i], row[i]);
-            }
-            out << "\n";
+            print(row);
         }
     }
 }

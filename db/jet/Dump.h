@@ -17,9 +17,10 @@ std::string TypeName(std::uint8_t type);
 /// GUIDs as "{8E39276A-BCA8-4AC4-891E-49911D8438DD}"; bytes in hex.
 std::string FormatValue(const Column& column, const Value& value);
 
-/// Writes the file format, sort order, and per table (user tables, by name) its columns, indexes
-/// (by name), row count and rows sorted by the first column, then the second, and so on. Raises
-/// JetError.
-void WriteDump(const Database& db, std::ostream& out);
+/// Writes the file format, sort order, and per table (user tables, and system tables when
+/// `withSystem`, by name) its columns, indexes (by name), row count and rows: sorted by the first
+/// column, then the second, and so on; or, unless `sorted`, in file order and in memory bounded
+/// by the page cache. Raises JetError.
+void WriteDump(const Database& db, std::ostream& out, bool withSystem = false, bool sorted = true);
 
 } // namespace kw::jet

@@ -92,7 +92,7 @@ bool Jet3TextKey(const std::u32string& text, KeyBytes& out, std::string& why) {
         }
         const Jet3Char& ch = kJet3Chars[*b];
         if (ch.w1 == 0) {
-            why = "no key is known for code page byte " + HexOf({*b});
+            why = "no key is known for code page byte " + HexOf(KeyBytes{*b});
             return false;
         }
         out.push_back(ch.w1);
@@ -230,7 +230,7 @@ void AppendGuid(KeyBytes& out, const Guid& g, std::size_t& start) {
 
 } // namespace
 
-std::string HexOf(const KeyBytes& bytes) {
+std::string HexOf(std::span<const std::uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string s;
     s.reserve(bytes.size() * 2);
@@ -370,24 +370,15 @@ KeyResult ComputeKey(const TableDef& table, const IndexData& index, const std::v
     return result;
 }
 
-bool AllKeyColumnsNull(const TableDef& table, const IndexData& index,
-                       const std::vector<Value>& row) {
-    for (const IndexColumn& ic : index.columns) {
-        const Value* v = KeyValue(table, ic, row);
-        if (v && !std::holds_alternative<std::monostate>(*v))
-            return false;
-    }
-    return true;
-}
-
-bool AnyKeyColumnNull(const TableDef& table, const IndexData& index,
-                      const std::vector<Value>& row) {
+std::size_t NullKeyColumns(const TableDef& table, const IndexData& index,
+                           const std::vector<Value>& row) {
+    std::size_t nulls = 0;
     for (const IndexColumn& ic : index.columns) {
         const Value* v = KeyValue(table, ic, row);
         if (!v || std::holds_alternative<std::monostate>(*v))
-            return true;
+            ++nulls;
     }
-    return false;
+    return nulls;
 }
 
 } // namespace kw::jet

@@ -6,6 +6,7 @@
 #include "db/jet/Jet.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,15 +37,12 @@ bool AppendTextKey(KeyBytes& out, std::string_view utf8, bool ascending, Version
 KeyResult ComputeKey(const TableDef& table, const IndexData& index, const std::vector<Value>& row,
                      Version version);
 
-/// Whether every column of `index` is NULL in `row` (such rows are left out of an index that
-/// ignores nulls).
-bool AllKeyColumnsNull(const TableDef& table, const IndexData& index,
-                       const std::vector<Value>& row);
-
-/// Whether any column of `index` is NULL in `row` (such rows may repeat in a unique index).
-bool AnyKeyColumnNull(const TableDef& table, const IndexData& index, const std::vector<Value>& row);
+/// How many columns of `index` are NULL in `row`. Rows with all of them NULL are left out of an
+/// index that ignores nulls; rows with any of them NULL may repeat in a unique index.
+std::size_t NullKeyColumns(const TableDef& table, const IndexData& index,
+                           const std::vector<Value>& row);
 
 /// Lower-case hex of `bytes`, as the tools print keys.
-std::string HexOf(const KeyBytes& bytes);
+std::string HexOf(std::span<const std::uint8_t> bytes);
 
 } // namespace kw::jet

@@ -2,8 +2,10 @@
 
 #include "db/jet/Dump.h"
 #include "db/jet/JetError.h"
+#include "db/jet/JetFormat.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace kw::jet {
@@ -17,9 +19,6 @@ struct Layout {
 constexpr Layout kJet3{0x08, 0x0C, 0x10, 0x14, 0x16, 0xF8, false};
 constexpr Layout kJet4{0x0C, 0x10, 0x14, 0x18, 0x1B, 0x1E0, true};
 
-std::uint32_t Le32(std::span<const std::uint8_t> p, std::size_t at) {
-    return p[at] | p[at + 1] << 8 | p[at + 2] << 16 | static_cast<std::uint32_t>(p[at + 3]) << 24;
-}
 std::uint32_t Be(std::span<const std::uint8_t> p, std::size_t at, int bytes) {
     std::uint32_t v = 0;
     for (int i = 0; i < bytes; ++i)
@@ -60,7 +59,7 @@ IndexPage ParseIndexPage(std::span<const std::uint8_t> page, Version version,
         Damaged(number, "it is too short");
     IndexPage out;
     out.type = page[0];
-    if (out.type != PageType::Intermediate && out.type != PageType::Leaf)
+    if (out.type != PageType::IndexNode && out.type != PageType::IndexLeaf)
         Damaged(number, "its type is " + std::to_string(out.type) + ", not an index page");
     out.owner = Le32(page, 4);
     out.prev = Le32(page, l.prev);
@@ -68,10 +67,13 @@ IndexPage ParseIndexPage(std::span<const std::uint8_t> page, Version version,
     out.tail = Le32(page, l.tail);
     std::size_t prefixLen =
         l.widePrefix ? (page[l.prefix] | page[l.prefix + 1] << 8) : page[l.prefix];
-    std::size_t pointer = out.type == PageType::Intermediate ? 8 : 4;
+    std::size_t pointer = out.type == PageType::IndexNode ? 8 : 4;
 
-    std::size_t start = l.first;
+    // Keys go into one buffer (the first entry's prefix restored on the others); spans follow
+    // once it no longer grows.
+    std::vector<std::pair<std::size_t, std::size_t>> keys; // offset, length in keyBytes
     KeyBytes prefix;
+    std::size_t start = l.first;
     for (std::size_t bit = 0; bit < (l.first - l.mask) * 8; ++bit) {
         if (!(page[l.mask + bit / 8] >> (bit % 8) & 1))
             continue;
@@ -79,35 +81,42 @@ IndexPage ParseIndexPage(std::span<const std::uint8_t> page, Version version,
         if (end > page.size() || end <= start)
             Damaged(number, "an entry ends outside the page");
         std::span<const std::uint8_t> stored = page.subspan(start, end - start);
-        bool firstEntry = out.entries.empty();
-        if (firstEntry) {
+        const std::size_t at = out.keyBytes.size();
+        if (keys.empty()) {
             if (prefixLen > stored.size())
                 Damaged(number, "its shared prefix is longer than its first entry");
             prefix.assign(stored.begin(), stored.begin() + prefixLen);
+        } else {
+            out.keyBytes.insert(out.keyBytes.end(), prefix.begin(), prefix.end());
         }
-        KeyBytes full = firstEntry ? KeyBytes{} : prefix;
-        full.insert(full.end(), stored.begin(), stored.end());
-        if (full.size() < pointer + 1)
+        out.keyBytes.insert(out.keyBytes.end(), stored.begin(), stored.end());
+        const std::size_t full = out.keyBytes.size() - at;
+        if (full < pointer + 1)
             Damaged(number, "an entry is too short");
-        std::span<const std::uint8_t> f(full);
-        std::size_t keyLen = full.size() - pointer;
+        std::span<const std::uint8_t> f(out.keyBytes.data() + at, full);
+        const std::size_t keyLen = full - pointer;
         IndexEntry e;
         e.row.page = Be(f, keyLen, 3);
-        e.row.row = full[keyLen + 3];
-        if (out.type == PageType::Intermediate)
+        e.row.row = f[keyLen + 3];
+        if (out.type == PageType::IndexNode)
             e.child = Be(f, keyLen + 4, 4);
-        full.resize(keyLen);
-        e.key = std::move(full);
-        out.entries.push_back(std::move(e));
+        out.keyBytes.resize(at + keyLen);
+        keys.emplace_back(at, keyLen);
+        out.entries.push_back(e);
         start = end;
     }
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        out.entries[i].key = {out.keyBytes.data() + keys[i].first, keys[i].second};
     return out;
 }
 
-int CompareEntries(const KeyBytes& a, RowId ra, const KeyBytes& b, RowId rb) {
-    if (auto c = std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end());
-        c != 0)
+int CompareEntries(std::span<const std::uint8_t> a, RowId ra, std::span<const std::uint8_t> b,
+                   RowId rb) {
+    const std::size_t n = std::min(a.size(), b.size());
+    if (int c = n ? std::memcmp(a.data(), b.data(), n) : 0; c != 0)
         return c < 0 ? -1 : 1;
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
     if (ra.page != rb.page)
         return ra.page < rb.page ? -1 : 1;
     if (ra.row != rb.row)
@@ -116,11 +125,12 @@ int CompareEntries(const KeyBytes& a, RowId ra, const KeyBytes& b, RowId rb) {
 }
 
 void ForEachIndexEntry(IndexPages& pages, const TableDef& table, const IndexData& index,
-                       const std::function<void(const IndexEntry&, std::uint32_t)>& callback) {
+                       const std::function<void(const IndexEntry&, std::uint32_t)>& callback,
+                       const std::function<void(const IndexPage&, std::uint32_t)>& onLeaf) {
     std::uint32_t budget = pages.Db().PageCount(); // more pages than the file has means a cycle
     std::uint32_t number = index.rootPage;
     auto page = pages.Get(table, number);
-    while (page->type == PageType::Intermediate) {
+    while (page->type == PageType::IndexNode) {
         if (page->entries.empty())
             Damaged(number, "an intermediate page holds no entries");
         if (budget-- == 0)
@@ -129,8 +139,10 @@ void ForEachIndexEntry(IndexPages& pages, const TableDef& table, const IndexData
         page = pages.Get(table, number);
     }
     for (;;) {
-        if (page->type != PageType::Leaf)
+        if (page->type != PageType::IndexLeaf)
             Damaged(number, "the chain of leaf pages reaches an intermediate page");
+        if (onLeaf)
+            onLeaf(*page, number);
         for (const IndexEntry& e : page->entries)
             callback(e, number);
         if (page->next == 0)
@@ -142,28 +154,34 @@ void ForEachIndexEntry(IndexPages& pages, const TableDef& table, const IndexData
     }
 }
 
-bool FindIndexEntry(IndexPages& pages, const TableDef& table, const IndexData& index,
-                    const KeyBytes& key, RowId row) {
+namespace {
+// The first entry of `page` that is not below (key, row); entries are in order.
+std::vector<IndexEntry>::const_iterator FirstNotBelow(const IndexPage& page, const KeyBytes& key,
+                                                      RowId row) {
+    return std::lower_bound(
+        page.entries.begin(), page.entries.end(), 0,
+        [&](const IndexEntry& e, int) { return CompareEntries(e.key, e.row, key, row) < 0; });
+}
+} // namespace
+
+std::uint32_t FindIndexEntry(IndexPages& pages, const TableDef& table, const IndexData& index,
+                             const KeyBytes& key, RowId row) {
     std::uint32_t budget = pages.Db().PageCount();
     std::uint32_t number = index.rootPage;
     auto page = pages.Get(table, number);
-    while (page->type == PageType::Intermediate) {
-        auto it =
-            std::find_if(page->entries.begin(), page->entries.end(), [&](const IndexEntry& e) {
-                return CompareEntries(e.key, e.row, key, row) >= 0;
-            });
+    while (page->type == PageType::IndexNode) {
+        auto it = FirstNotBelow(*page, key, row);
         std::uint32_t child = it != page->entries.end() ? it->child : page->tail;
         if (child == 0)
-            return false;
+            return 0;
         if (budget-- == 0)
             Damaged(number, "its pages form a cycle");
         number = child;
         page = pages.Get(table, number);
     }
-    auto it = std::lower_bound(
-        page->entries.begin(), page->entries.end(), 0,
-        [&](const IndexEntry& e, int) { return CompareEntries(e.key, e.row, key, row) < 0; });
-    return it != page->entries.end() && CompareEntries(it->key, it->row, key, row) == 0;
+    auto it = FirstNotBelow(*page, key, row);
+    const bool found = it != page->entries.end() && CompareEntries(it->key, it->row, key, row) == 0;
+    return found ? number : 0;
 }
 
 void WriteIndexKeys(const Database& db, std::string_view tableName, std::string_view indexName,

@@ -18,29 +18,30 @@
 
 namespace kw::jet {
 
-namespace PageType {
-inline constexpr std::uint8_t Data = 0x01, TableDef = 0x02, Intermediate = 0x03, Leaf = 0x04,
-                              UsageMap = 0x05;
-} // namespace PageType
-
 struct IndexEntry {
-    KeyBytes key;
+    std::span<const std::uint8_t> key; // into the IndexPage that holds the entry
     RowId row;
     std::uint32_t child = 0; // intermediate pages: the page whose last entry this is
 };
 
 struct IndexPage {
-    std::uint8_t type = 0;
+    std::uint8_t type = 0;   // PageType::IndexNode or PageType::IndexLeaf
     std::uint32_t owner = 0; // the table definition's page
     std::uint32_t prev = 0, next = 0, tail = 0;
     std::vector<IndexEntry> entries;
+    std::vector<std::uint8_t> keyBytes; // the entries' keys, prefixes restored
+
+    IndexPage() = default;
+    IndexPage(const IndexPage&) = delete; // the entries point into keyBytes
+    IndexPage(IndexPage&&) = default;
 };
 
 /// Parses one index page. Raises JetError when it isn't a sound index page.
 IndexPage ParseIndexPage(std::span<const std::uint8_t> page, Version version, std::uint32_t number);
 
 /// Orders entries as the index does: by key bytes, then by row.
-int CompareEntries(const KeyBytes& a, RowId ra, const KeyBytes& b, RowId rb);
+int CompareEntries(std::span<const std::uint8_t> a, RowId ra, std::span<const std::uint8_t> b,
+                   RowId rb);
 
 /// Parsed index pages of one database, kept for reuse; memory is bounded by `capacity` pages.
 class IndexPages {
@@ -59,14 +60,18 @@ private:
 };
 
 /// Every entry of `index` in order (leftmost leaf, then along the next pointers), with the leaf
-/// page it lies on. Raises JetError on a damaged page, a page that isn't the index's, or a cycle.
-void ForEachIndexEntry(IndexPages& pages, const TableDef& table, const IndexData& index,
-                       const std::function<void(const IndexEntry&, std::uint32_t leaf)>& callback);
+/// page it lies on; `onLeaf`, when given, sees each leaf page before its entries. Raises JetError
+/// on a damaged page, a page that isn't the index's, or a cycle.
+void ForEachIndexEntry(
+    IndexPages& pages, const TableDef& table, const IndexData& index,
+    const std::function<void(const IndexEntry&, std::uint32_t leaf)>& callback,
+    const std::function<void(const IndexPage&, std::uint32_t leaf)>& onLeaf = nullptr);
 
-/// Whether the entry (key, row) is found by descending from the root, choosing at each
-/// intermediate page the first child whose last entry is not below it. Raises JetError as above.
-bool FindIndexEntry(IndexPages& pages, const TableDef& table, const IndexData& index,
-                    const KeyBytes& key, RowId row);
+/// The leaf page on which the entry (key, row) is found by descending from the root, choosing at
+/// each intermediate page the first child whose last entry is not below it; 0 when it isn't found
+/// so. Raises JetError as above.
+std::uint32_t FindIndexEntry(IndexPages& pages, const TableDef& table, const IndexData& index,
+                             const KeyBytes& key, RowId row);
 
 /// Writes every entry of the index named `index` of table `table` in order, one per line: the key
 /// in hex, the row as page:row, and the row's values of the indexed columns as the dump prints

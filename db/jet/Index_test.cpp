@@ -125,9 +125,9 @@ std::size_t RowOffset(const std::vector<std::uint8_t>& b, std::uint32_t page, in
     return page * kPage + ((b[at] | b[at + 1] << 8) & 0x1FFF);
 }
 
-// Marks `page` as owned in the usage map `map` of a Jet 4 file, inline (type 0: start page and
-// bits) or by reference (type 1: pages of bits, each covering (4096 - 4) * 8 pages).
-void Claim(std::vector<std::uint8_t>& b, const UsageMap& map, std::uint32_t page) {
+// Sets (or clears) the bit of `page` in the usage map `map` of a Jet 4 file, inline (type 0: start
+// page and bits) or by reference (type 1: pages of bits, each covering (4096 - 4) * 8 pages).
+void Claim(std::vector<std::uint8_t>& b, const UsageMap& map, std::uint32_t page, bool on = true) {
     const std::size_t at = RowOffset(b, map.page, map.row);
     auto le32 = [&](std::size_t i) {
         return static_cast<std::uint32_t>(b[i] | b[i + 1] << 8 | b[i + 2] << 16 | b[i + 3] << 24);
@@ -142,7 +142,8 @@ void Claim(std::vector<std::uint8_t>& b, const UsageMap& map, std::uint32_t page
         byte = le32(at + 1 + 4 * (page / perPage)) * kPage + 4 + (page % perPage) / 8;
         bit = page % perPage;
     }
-    b[byte] |= static_cast<std::uint8_t>(1 << (bit % 8));
+    const auto mask = static_cast<std::uint8_t>(1 << (bit % 8));
+    b[byte] = on ? b[byte] | mask : b[byte] & ~mask;
 }
 
 // Damaged copies of a sound file, each with one fault, each found as that fault.
@@ -152,6 +153,7 @@ TEST(JetCheck, FindsTheFaultOfEveryDamagedCopy) {
     const auto db = Database::Open(file.string(), "kolibrie");
     const TableDef categorie = *db->FindTable("categorie");
     const TableDef pictogram = *db->FindTable("pictogram");
+    const UsageMap freePages = db->FreePages();
 
     struct Case {
         const char* fault;
@@ -168,14 +170,31 @@ TEST(JetCheck, FindsTheFaultOfEveryDamagedCopy) {
          [&](auto& b) { Claim(b, pictogram.ownedPages, 65); }, FindingKind::PageOwnedTwice},
         {"an index page claimed as a data page",
          [&](auto& b) { Claim(b, categorie.ownedPages, 27); }, FindingKind::UsageMap},
+        {"a data page of categorie listed as free", [&](auto& b) { Claim(b, freePages, 63); },
+         FindingKind::UsageMap},
+        {"a data page of categorie left out of its map",
+         [&](auto& b) { Claim(b, categorie.ownedPages, 63, false); }, FindingKind::UsageMap},
+        {"an index page left out of its index's map",
+         [&](auto& b) {
+             for (const IndexData& d : categorie.indexData)
+                 if (d.rootPage == 27)
+                     Claim(b, d.usedPages, 27, false);
+         },
+         FindingKind::UsageMap},
         {"the row count of categorie one too high",
          [&](auto& b) { ++b[categorie.defPage * kPage + 0x10]; }, FindingKind::RowCount},
         {"an intermediate entry leading to the wrong leaf",
          [](auto& b) { b[34 * kPage + 0x1E0 + 17] = 90; }, FindingKind::IndexMissing},
+        {"an intermediate page naming a tail leaf outside the chain",
+         [](auto& b) { b[34 * kPage + 0x14] = 30; }, FindingKind::IndexTree},
         {"a leaf entry naming an empty row slot", [](auto& b) { b[27 * kPage + 0x1E0 + 28] = 200; },
          FindingKind::IndexDangling},
         {"an index page of another table", [](auto& b) { b[27 * kPage + 4] = 28; },
          FindingKind::Damaged},
+        {"a key repeated in a unique index (categorie.PrimaryKey)",
+         [](auto& b) { b[26 * kPage + 0x1E0 + 9 + 4] = 0x01; }, FindingKind::IndexDuplicate},
+        {"a leaf naming the wrong page before it", [](auto& b) { b[84 * kPage + 0x0C] = 87; },
+         FindingKind::IndexTree},
         {"two keys swapped on a prefix-compressed leaf (pictogram.PrimaryKey)",
          [](auto& b) { std::swap(b[54 * kPage + 0x1E0 + 4], b[54 * kPage + 0x1E0 + 9 + 1]); },
          FindingKind::IndexOrder},

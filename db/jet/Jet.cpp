@@ -104,6 +104,7 @@ struct Database::Impl {
     bool hasPassword = false;
     mutable std::optional<std::vector<CatalogEntry>> catalog;
     mutable std::optional<std::string> fileFormat;
+    mutable std::vector<std::uint8_t> databaseProperties; // of MSysDb, read with the catalogue
 
     PageRef Page(std::uint32_t n) const {
         if (n == 0) {
@@ -179,9 +180,11 @@ struct Database::Impl {
             }
         };
         switch (Le8(row, 0)) {
-        case 0:
-            addBits(std::span(row).subspan(5), Le32(row, 1));
+        case 0: {
+            const std::uint32_t first = Le32(row, 1); // also proves the row long enough
+            addBits(std::span(row).subspan(5), first);
             break;
+        }
         case 1: {
             const std::uint64_t perPage = (format.pageSize - 4) * 8;
             for (std::size_t i = 0; 1 + 4 * (i + 1) <= row.size(); ++i) {
@@ -423,6 +426,21 @@ struct Database::Impl {
             return Text(LongValue(b));
         case Type::Ole:
             return LongValue(b);
+        case Type::Byte:
+        case Type::Integer:
+        case Type::Long:
+        case Type::Currency:
+        case Type::Single:
+        case Type::Double:
+        case Type::DateTime:
+        case Type::Guid:
+        case Type::Numeric:
+            // Newer system tables keep some numbers and dates among the variable columns.
+            if (b.size() != FixedSize(c)) {
+                Damaged("a variable column of type " + std::to_string(c.type) +
+                        " has the wrong length");
+            }
+            return FixedValue(c, b);
         default:
             return std::vector<std::uint8_t>(b.begin(), b.end());
         }
@@ -521,6 +539,51 @@ struct Database::Impl {
         return CrackRow(table, std::span(*holder).subspan(s.start, s.end - s.start));
     }
 
+    // The database's AccessVersion property, from the property blob of the catalogue's MSysDb
+    // entry: a header, then blocks (length, kind); kind 0x80 lists the property names, the others
+    // hold entries (length, flags, data type, name number, data length, data).
+    std::string AccessVersion() const {
+        const std::span<const std::uint8_t> b(databaseProperties);
+        std::vector<std::string> names;
+        for (std::size_t at = 4; at + 6 <= b.size();) {
+            const std::uint32_t length = Le32(b, at);
+            const std::uint16_t kind = Le16(b, at + 4);
+            if (length < 6 || length > b.size() - at) {
+                break;
+            }
+            const std::span<const std::uint8_t> block = b.subspan(at, length);
+            if (kind == 0x80) {
+                for (std::size_t p = 6; p + 2 <= block.size();) {
+                    const std::uint16_t len = Le16(block, p);
+                    Need(block, p + 2, len);
+                    names.push_back(Text(block.subspan(p + 2, len)));
+                    p += 2 + len;
+                }
+            } else if (block.size() >= 10) {
+                for (std::size_t p = 6 + Le32(block, 6); p + 8 <= block.size();) {
+                    const std::uint16_t len = Le16(block, p);
+                    const std::uint16_t nameIndex = Le16(block, p + 4);
+                    const std::uint16_t dataLength = Le16(block, p + 6);
+                    if (len < 8 || p + len > block.size() || 8u + dataLength > len) {
+                        break;
+                    }
+                    if (nameIndex < names.size() && names[nameIndex] == "AccessVersion") {
+                        return Text(block.subspan(p + 8, dataLength));
+                    }
+                    p += len;
+                }
+            }
+            at += length;
+        }
+        return {};
+    }
+
+    TableDef TableOf(const CatalogEntry& e) const {
+        TableDef t = ReadTableDef(e.id & 0x00FFFFFF, e.name);
+        t.system = t.system || e.system;
+        return t;
+    }
+
     bool IsDataPageOf(const std::vector<std::uint8_t>& page, const TableDef& table) const {
         return page[0] == PageType::Data && Le32(page, 4) == table.defPage;
     }
@@ -570,6 +633,13 @@ std::unique_ptr<Database> Database::Open(std::unique_ptr<PageFile> file, std::st
     if (Le32(h, 0x3E) != 0) {
         throw JetError("The database is encrypted (its pages are encoded with a key); encrypted "
                        "databases can't be read.");
+    }
+    // Jet 3 stores text in the database's code page; only Western European is decoded, so another
+    // one is refused rather than read as wrong characters.
+    if (f.version == Version::Jet3 && Le16(h, 0x3C) != 1252 && Le16(h, 0x3C) != 0) {
+        throw JetError("The database's text is in code page " + std::to_string(Le16(h, 0x3C)) +
+                       "; only Access 97 databases in code page 1252 (Western European) can be "
+                       "read.");
     }
 
     // The database password guards opening only; an empty stored password opens with any.
@@ -637,6 +707,10 @@ PageRef Database::ReadPage(std::uint32_t number) const {
     return impl_->Page(number);
 }
 
+UsageMap Database::FreePages() const {
+    return impl_->ReadUsageMap(1u << 8); // page 1, row 0
+}
+
 TableDef Database::ReadTableDef(std::uint32_t page, std::string name) const {
     return impl_->ReadTableDef(page, std::move(name));
 }
@@ -683,6 +757,12 @@ const std::vector<CatalogEntry>& Database::Catalog() const {
     };
     const int id = find("Id"), parent = find("ParentId"), name = find("Name"), type = find("Type"),
               flags = find("Flags");
+    int properties = -1;
+    for (std::size_t i = 0; i < objects.columns.size(); ++i) {
+        if (SameName(objects.columns[i].name, "LvProp")) {
+            properties = static_cast<int>(i);
+        }
+    }
     auto integer = [](const Value& v) {
         const auto* i = std::get_if<std::int64_t>(&v);
         return i ? *i : 0;
@@ -698,6 +778,11 @@ const std::vector<CatalogEntry>& Database::Catalog() const {
         e.type = static_cast<std::int16_t>(integer(row[type]));
         e.flags = static_cast<std::uint32_t>(integer(row[flags]));
         e.system = (e.flags & 0x80000002u) != 0 || e.name.rfind("MSys", 0) == 0;
+        if (properties >= 0 && e.name == "MSysDb" && impl_->databaseProperties.empty()) {
+            if (const auto* blob = std::get_if<std::vector<std::uint8_t>>(&row[properties])) {
+                impl_->databaseProperties = *blob;
+            }
+        }
         entries.push_back(std::move(e));
     });
     impl_->catalog = std::move(entries);
@@ -709,73 +794,14 @@ std::string Database::FileFormat() const {
         return "V1997";
     }
     if (!impl_->fileFormat) {
-        const std::string version = AccessVersion();
+        Catalog(); // reads the database's properties on the way
+        const std::string version = impl_->AccessVersion();
         impl_->fileFormat = version == "08.50"   ? "V2000"
                             : version == "09.50" ? "V2003"
                             : version.empty()    ? "GENERIC_JET4"
                                                  : "JET4 (AccessVersion " + version + ")";
     }
     return *impl_->fileFormat;
-}
-
-// The database's AccessVersion property, from the property blob of the catalogue's MSysDb entry:
-// a header, then blocks (length, kind); kind 0x80 lists the property names, the others hold
-// entries (length, flags, data type, name number, data length, data).
-std::string Database::AccessVersion() const {
-    const TableDef objects = impl_->ReadTableDef(2, "MSysObjects");
-    int nameColumn = -1, propColumn = -1;
-    for (std::size_t i = 0; i < objects.columns.size(); ++i) {
-        if (SameName(objects.columns[i].name, "Name")) {
-            nameColumn = static_cast<int>(i);
-        } else if (SameName(objects.columns[i].name, "LvProp")) {
-            propColumn = static_cast<int>(i);
-        }
-    }
-    if (nameColumn < 0 || propColumn < 0) {
-        return {};
-    }
-    std::vector<std::uint8_t> blob;
-    ForEachRow(objects, [&](RowId, const std::vector<Value>& row) {
-        const auto* name = std::get_if<std::string>(&row[static_cast<std::size_t>(nameColumn)]);
-        const auto* props =
-            std::get_if<std::vector<std::uint8_t>>(&row[static_cast<std::size_t>(propColumn)]);
-        if (name && props && *name == "MSysDb" && blob.empty()) {
-            blob = *props;
-        }
-    });
-    std::vector<std::string> names;
-    const std::span<const std::uint8_t> b(blob);
-    for (std::size_t at = 4; at + 6 <= b.size();) {
-        const std::uint32_t length = Le32(b, at);
-        const std::uint16_t kind = Le16(b, at + 4);
-        if (length < 6 || length > b.size() - at) {
-            break;
-        }
-        const std::span<const std::uint8_t> block = b.subspan(at, length);
-        if (kind == 0x80) {
-            for (std::size_t p = 6; p + 2 <= block.size();) {
-                const std::uint16_t len = Le16(block, p);
-                Need(block, p + 2, len);
-                names.push_back(impl_->Text(block.subspan(p + 2, len)));
-                p += 2 + len;
-            }
-        } else if (block.size() >= 10) {
-            for (std::size_t p = 6 + Le32(block, 6); p + 8 <= block.size();) {
-                const std::uint16_t len = Le16(block, p);
-                const std::uint16_t nameIndex = Le16(block, p + 4);
-                const std::uint16_t dataLength = Le16(block, p + 6);
-                if (len < 8 || p + len > block.size() || 8u + dataLength > len) {
-                    break;
-                }
-                if (nameIndex < names.size() && names[nameIndex] == "AccessVersion") {
-                    return impl_->Text(block.subspan(p + 8, dataLength));
-                }
-                p += len;
-            }
-        }
-        at += length;
-    }
-    return {};
 }
 
 std::vector<TableDef> Database::Tables(bool withSystem) const {
@@ -792,9 +818,7 @@ std::vector<TableDef> Database::Tables(bool withSystem) const {
     });
     std::vector<TableDef> tables;
     for (const CatalogEntry* e : chosen) {
-        TableDef t = impl_->ReadTableDef(e->id & 0x00FFFFFF, e->name);
-        t.system = t.system || e->system;
-        tables.push_back(std::move(t));
+        tables.push_back(impl_->TableOf(*e));
     }
     return tables;
 }
@@ -802,9 +826,7 @@ std::vector<TableDef> Database::Tables(bool withSystem) const {
 std::optional<TableDef> Database::FindTable(std::string_view name) const {
     for (const CatalogEntry& e : Catalog()) {
         if (e.type == 1 && SameName(e.name, name)) {
-            TableDef t = impl_->ReadTableDef(e.id & 0x00FFFFFF, e.name);
-            t.system = t.system || e.system;
-            return t;
+            return impl_->TableOf(e);
         }
     }
     return std::nullopt;

@@ -54,7 +54,7 @@ struct Column {
     std::uint8_t flags = 0;        // ColumnFlag
     std::uint8_t precision = 0;    // Numeric
     std::uint8_t scale = 0;        // Numeric
-    std::uint16_t sortOrder = 0;   // text: the column's sort order (Jet 4), or code page (Jet 3)
+    std::uint16_t sortOrder = 0;   // text: the column's sort order (1033 = "General")
     bool compressed = false;       // Jet 4 text kept as "compressed Unicode" where it can be
 };
 
@@ -194,6 +194,8 @@ public:
 
     /// Page `number` as stored (page 0 unmasked). Raises JetError beyond the end of the file.
     PageRef ReadPage(std::uint32_t number) const;
+    /// The database's map of free pages (row 0 of page 1). Raises JetError when it can't be read.
+    UsageMap FreePages() const;
 
     /// Every entry of the catalogue. Raises JetError when it can't be read.
     const std::vector<CatalogEntry>& Catalog() const;
@@ -214,7 +216,6 @@ public:
 
 private:
     struct Impl;
-    std::string AccessVersion() const;
     explicit Database(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };

@@ -56,7 +56,7 @@ inline Format Format::Jet3() {
     f.colVarIndex = 0x03;
     f.colPrecision = 0x07;
     f.colScale = 0x08;
-    f.colSortOrder = 0x07;
+    f.colSortOrder = 0x09;
     f.colFlags = 0x0D;
     f.colFixedOffset = 0x0E;
     f.colLength = 0x10;
@@ -97,10 +97,6 @@ inline std::uint8_t Le8(std::span<const std::uint8_t> b, std::size_t at) {
 inline std::uint16_t Le16(std::span<const std::uint8_t> b, std::size_t at) {
     Need(b, at, 2);
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-inline std::uint32_t Le24(std::span<const std::uint8_t> b, std::size_t at) {
-    Need(b, at, 3);
-    return b[at] | (b[at + 1] << 8) | (std::uint32_t{b[at + 2]} << 16);
 }
 inline std::uint32_t Le32(std::span<const std::uint8_t> b, std::size_t at) {
     Need(b, at, 4);

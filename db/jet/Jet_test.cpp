@@ -106,6 +106,14 @@ TEST(JetDump, ReproducesEveryTestDatabase) {
         for (const std::size_t cachePages : {std::size_t{3}, std::size_t{256}}) {
             const auto db = Database::Open(c.file.string(), c.password, cachePages);
             ExpectSameDump(Dump(*db), ReadText(c.dump), !c.exact, c.file.filename().string());
+            for (const TableDef& t : db->Tables()) {
+                for (const Column& col : t.columns) {
+                    if (col.type == Type::Text) {
+                        EXPECT_EQ(col.sortOrder, 1033)
+                            << c.file << " " << t.name << "." << col.name;
+                    }
+                }
+            }
         }
     }
 }
@@ -180,6 +188,18 @@ TEST(JetOpen, RefusesWhatItCannotReadWithAClearReason) {
         }
         return b;
     };
+    // Where Table1 of the Jet 3 file keeps its first row and its owned-pages map.
+    std::size_t table1Data = 0, table1Map = 0;
+    {
+        const auto db = Database::Open(PageFile::InMemory(jet3));
+        const auto t = db->FindTable("Table1");
+        table1Data = std::size_t{t->ownedPages.pages.at(0)} * 2048 + 0x0A;
+        const auto mapPage = db->ReadPage(t->ownedPages.page);
+        table1Map = std::size_t{t->ownedPages.page} * 2048 +
+                    (((*mapPage)[0x0A + 2 * t->ownedPages.row] |
+                      ((*mapPage)[0x0B + 2 * t->ownedPages.row] << 8)) &
+                     0x1FFF);
+    }
     struct Case {
         const char* name;
         std::vector<std::uint8_t> bytes;
@@ -208,9 +228,16 @@ TEST(JetOpen, RefusesWhatItCannotReadWithAClearReason) {
         {"Jet 3 password", withJet3Password("geheim"), "geheim", nullptr},
         {"Jet 3 wrong password", withJet3Password("geheim"), "geheim2", "Not a valid password"},
         {"no password, any given", jet3, "whatever", nullptr},
+        {"Jet 3 in code page 1250", changed(jet3, [](auto& b) { b[0x3C] ^= 0xE4 ^ 0xE2; }), "",
+         "code page 1250"},
         {"catalogue page not a definition", changed(jet3, [](auto& b) { b[2 * 2048] = 1; }), "",
          "not a table definition page"},
+        {"row outside its page", changed(jet3, [&](auto& b) { b[table1Data + 1] |= 0x1F; }), "",
+         "has offsets outside its page"},
+        {"usage map of unknown kind", changed(jet3, [&](auto& b) { b[table1Map] = 7; }), "",
+         "usage map has an unknown kind"},
     };
+    EXPECT_THROW(Database::Open((kData / "no such file.mdb").string()), JetError);
     for (const Case& c : cases) {
         try {
             const auto db = Database::Open(PageFile::InMemory(c.bytes), c.password);

@@ -10,6 +10,8 @@ namespace kw::jet::tool {
 struct Arguments {
     std::vector<std::string> positional; // after the command name, options removed
     std::string password;                // --password P
+    bool system = false;                 // --system
+    bool fileOrder = false;              // --file-order
 };
 
 int Dump(const Arguments& args);

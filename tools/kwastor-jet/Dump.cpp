@@ -7,7 +7,7 @@ namespace kw::jet::tool {
 
 int Dump(const Arguments& args) {
     const auto db = Database::Open(args.positional[0], args.password);
-    WriteDump(*db, std::cout);
+    WriteDump(*db, std::cout, args.system, !args.fileOrder);
     return 0;
 }
 
@@ -22,8 +22,12 @@ int Info(const Arguments& args) {
     for (const TableDef& t : db->Tables()) {
         std::cout << "table\t" << t.name << "\t" << t.rowCount << " rows\ttdef-page " << t.defPage;
         for (const LogicalIndex& x : t.indexes) {
-            std::cout << "\t" << x.name << "[root-page "
-                      << t.indexData[static_cast<std::size_t>(x.dataNumber)].rootPage << "]";
+            const IndexData& data = t.indexData[static_cast<std::size_t>(x.dataNumber)];
+            std::cout << "\t" << x.name
+                      << (x.kind == IndexKind::Primary     ? "(pk)"
+                          : data.flags & IndexFlag::Unique ? "(unique)"
+                                                           : "")
+                      << "[root-page " << data.rootPage << "]";
         }
         std::cout << "\n";
     }

@@ -19,7 +19,7 @@ struct Command {
 
 // One row per command; new commands add theirs here.
 constexpr Command kCommands[] = {
-    {"dump", "FILE [--password P]", 1, kw::jet::tool::Dump},
+    {"dump", "FILE [--password P] [--system] [--file-order]", 1, kw::jet::tool::Dump},
     {"info", "FILE [--password P]", 1, kw::jet::tool::Info},
     {"check", "FILE [--password P]", 1, kw::jet::tool::Check},
     {"keys", "FILE TABLE INDEX [--password P]", 3, kw::jet::tool::Keys},
@@ -47,6 +47,10 @@ int main(int argc, char** argv) {
         for (int i = 2; i < argc; ++i) {
             if (std::strcmp(argv[i], "--password") == 0 && i + 1 < argc) {
                 args.password = argv[++i];
+            } else if (std::strcmp(argv[i], "--system") == 0) {
+                args.system = true;
+            } else if (std::strcmp(argv[i], "--file-order") == 0) {
+                args.fileOrder = true;
             } else {
                 args.positional.emplace_back(argv[i]);
             }
