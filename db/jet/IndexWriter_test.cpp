@@ -3,6 +3,7 @@
 #include "db/jet/IndexWriter.h"
 
 #include "db/jet/IndexTree.h"
+#include "db/jet/JetFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -48,14 +49,14 @@ TEST(IndexWriterTest, TreesReadBackInOrderAndFindEveryEntry) {
         std::map<std::uint32_t, IndexPage> pages;
         for (const auto& [number, image] : images) {
             ASSERT_EQ(image.size(), c.pageSize);
-            pages[number] = ParseIndexPage(image, c.version, number);
+            pages.emplace(number, ParseIndexPage(image, c.version, number));
             EXPECT_EQ(pages[number].owner, 7u);
         }
         ASSERT_EQ(pages.size(), images.size());
         // Down the left edge, then along the leaves.
         std::size_t depth = 1;
         std::uint32_t number = 3;
-        while (pages.at(number).type == PageType::Intermediate) {
+        while (pages.at(number).type == PageType::IndexNode) {
             ASSERT_FALSE(pages.at(number).entries.empty());
             number = pages.at(number).entries.front().child;
             ++depth;
@@ -64,11 +65,11 @@ TEST(IndexWriterTest, TreesReadBackInOrderAndFindEveryEntry) {
         std::vector<SortedEntry> read;
         for (std::uint32_t prev = 0; number != 0; number = pages.at(number).next) {
             const IndexPage& leaf = pages.at(number);
-            ASSERT_EQ(leaf.type, PageType::Leaf);
+            ASSERT_EQ(leaf.type, PageType::IndexLeaf);
             EXPECT_EQ(leaf.prev, prev);
             prev = number;
             for (const IndexEntry& e : leaf.entries)
-                read.push_back({e.key, e.row});
+                read.push_back({KeyBytes(e.key.begin(), e.key.end()), e.row});
         }
         ASSERT_EQ(read.size(), entries.size());
         for (std::size_t i = 0; i < read.size(); ++i)
@@ -78,7 +79,7 @@ TEST(IndexWriterTest, TreesReadBackInOrderAndFindEveryEntry) {
         for (std::size_t i = 0; i < entries.size(); i += 1 + entries.size() / 500) {
             const SortedEntry& e = entries[i];
             number = 3;
-            while (pages.at(number).type == PageType::Intermediate) {
+            while (pages.at(number).type == PageType::IndexNode) {
                 const IndexPage& page = pages.at(number);
                 const auto it =
                     std::find_if(page.entries.begin(), page.entries.end(), [&](auto& x) {
@@ -88,7 +89,11 @@ TEST(IndexWriterTest, TreesReadBackInOrderAndFindEveryEntry) {
             }
             const auto& leaf = pages.at(number).entries;
             EXPECT_TRUE(std::any_of(leaf.begin(), leaf.end(),
-                                    [&](auto& x) { return x.key == e.key && x.row == e.row; }))
+                                    [&](auto& x) {
+                                        return std::equal(x.key.begin(), x.key.end(), e.key.begin(),
+                                                          e.key.end()) &&
+                                               x.row == e.row;
+                                    }))
                 << "entry " << i;
         }
     }

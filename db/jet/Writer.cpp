@@ -289,10 +289,11 @@ struct Writer::Impl {
     // The key of `row` in index `x`, or nullopt for a row the index leaves out (all NULL where
     // NULLs are ignored). Raises JetError for a value that has no known key.
     std::optional<KeyBytes> KeyOf(const TableDef& table, const IndexData& x, const Row& row) const {
-        if ((x.flags & IndexFlag::Required) && AnyKeyColumnNull(table, x, row))
+        if ((x.flags & IndexFlag::Required) && (NullKeyColumns(table, x, row) > 0))
             throw JetError("Index \"" + IndexName(table, x) + "\" of table \"" + table.name +
                            "\" requires a value in each of its columns. Nothing was changed.");
-        if ((x.flags & IndexFlag::IgnoreNulls) && AllKeyColumnsNull(table, x, row))
+        if ((x.flags & IndexFlag::IgnoreNulls) &&
+            (NullKeyColumns(table, x, row) == x.columns.size()))
             return std::nullopt;
         KeyResult key = ComputeKey(table, x, row, format.version);
         if (!key.Ok())
@@ -323,8 +324,8 @@ struct Writer::Impl {
         Read().ForEachRow(table, [&](RowId id, const Row& row) {
             for (std::size_t i = 0; i < all.size(); ++i)
                 if (std::optional<KeyBytes> key = KeyOf(table, table.indexData[i], row))
-                    all[i].push_back(
-                        {std::move(*key), id, AnyKeyColumnNull(table, table.indexData[i], row)});
+                    all[i].push_back({std::move(*key), id,
+                                      (NullKeyColumns(table, table.indexData[i], row) > 0)});
         });
         for (auto& entries : all)
             std::sort(entries.begin(), entries.end());
@@ -338,7 +339,7 @@ struct Writer::Impl {
             std::optional<KeyBytes> key = KeyOf(table, x, row);
             if (!key)
                 continue;
-            Keyed entry{std::move(*key), id, AnyKeyColumnNull(table, x, row)};
+            Keyed entry{std::move(*key), id, (NullKeyColumns(table, x, row) > 0)};
             auto& entries = all[i];
             const auto at = std::lower_bound(entries.begin(), entries.end(), entry);
             const auto same = [&](auto it) { return it->key == entry.key && !it->hasNull; };

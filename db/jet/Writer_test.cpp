@@ -246,17 +246,17 @@ Value RandomValue(const Column& c, std::mt19937& random) {
 std::string Refusal(const TableDef& table, const Row& row, const std::vector<Row>& rows,
                     Version version) {
     for (const IndexData& x : table.indexData) {
-        if ((x.flags & IndexFlag::Required) && AnyKeyColumnNull(table, x, row))
+        if ((x.flags & IndexFlag::Required) && (NullKeyColumns(table, x, row) > 0))
             return "requires a value";
         if (!ComputeKey(table, x, row, version).Ok())
             return "can't be put into the index";
     }
     for (const IndexData& x : table.indexData) {
-        if (!(x.flags & IndexFlag::Unique) || AnyKeyColumnNull(table, x, row))
+        if (!(x.flags & IndexFlag::Unique) || (NullKeyColumns(table, x, row) > 0))
             continue;
         const KeyBytes key = ComputeKey(table, x, row, version).bytes;
         for (const Row& other : rows)
-            if (!AnyKeyColumnNull(table, x, other) &&
+            if (!(NullKeyColumns(table, x, other) > 0) &&
                 ComputeKey(table, x, other, version).bytes == key)
                 return "allows each value once";
     }
