@@ -44,8 +44,10 @@ public:
     explicit SqliteEngine(sqlite3* db) : db_(db) {}
     int Insert(std::string_view table, const std::vector<Value>& values) {
         std::string sql = "INSERT INTO " + std::string(table) + " VALUES (";
-        for (std::size_t i = 0; i < values.size(); ++i)
-            sql += (i ? "," : "") + Literal(values[i]);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            sql += i ? "," : "";
+            sql += Literal(values[i]);
+        }
         Exec(db_, sql + ")");
         return sqlite3_changes(db_);
     }

@@ -49,7 +49,7 @@ template <class Engine> int RunUpdateScript(Engine& e, const std::vector<UpdateE
     const auto inserted = [&](int count) {
         ++statements;
         if (count != 1)
-            throw JetError("statement " + std::to_string(statements) + " inserted " +
+            throw JetError(std::string("statement ") + std::to_string(statements) + " inserted " +
                            std::to_string(count) + " rows");
     };
     e.Delete("categorie", {{"nr", Op::Greater, 28}, {"nr", Op::Less, 10000}});
@@ -63,7 +63,8 @@ template <class Engine> int RunUpdateScript(Engine& e, const std::vector<UpdateE
     statements += 2;
     for (const UpdateEntry& entry : catalogue) {
         inserted(
-            e.Insert("pictogram", {entry.number, "i" + std::to_string(entry.number), entry.name}));
+            e.Insert("pictogram",
+                     {entry.number, std::string("i") + std::to_string(entry.number), entry.name}));
         const std::int64_t highest =
             e.Max("categorie_pictogram", "nr", {{"categorie_nr", Op::Equal, entry.category}})
                 .value_or(0);

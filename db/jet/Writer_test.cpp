@@ -16,6 +16,7 @@
 
 #include "db/jet/JetFormat.h"
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +24,8 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kw::jet {
 namespace {
@@ -491,6 +494,50 @@ TEST_F(WriterTest, AnInterruptedStatementLeavesTheWholeBeforeOrTheWholeAfter) {
             w.reset();
             EXPECT_TRUE(kw::test::ReadFile(path) == states[done]) << done << " done";
             EXPECT_EQ(Findings(*Database::Open(path, "kolibrie")), "");
+        }
+    }
+}
+
+// A process running the update through the writer, killed at random moments and run again from
+// the start: each time the file is sound and holds whole statements (every pictogram the update
+// added has its link, but the last one added may lack it).
+TEST_F(WriterTest, AnUpdateKilledAtRandomMomentsLeavesWholeStatements) {
+    const std::string path = Copy(kData / "picbase" / "picbase-V2000-full.pbd");
+    const std::vector<Entry> catalogue = ReadUpdateCatalogue(KW_CATALOGUE_FILE);
+    std::mt19937 random(17);
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            try {
+                auto w = Writer::Open(path, "kolibrie");
+                RunUpdateScript(*w, catalogue);
+            } catch (...) {
+                ::_exit(2);
+            }
+            ::_exit(0);
+        }
+        ::usleep(static_cast<useconds_t>(50000 + random() % 400000));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) || WEXITSTATUS(status) == 0) << status;
+        const auto db = Database::Open(path, "kolibrie");
+        EXPECT_EQ(Findings(*db), "");
+        std::set<std::int64_t> added, linked;
+        db->ForEachRow(*db->FindTable("pictogram"), [&](RowId, const Row& r) {
+            if (std::get<std::int64_t>(r[0]) > 1172)
+                added.insert(std::get<std::int64_t>(r[0]));
+        });
+        db->ForEachRow(*db->FindTable("categorie_pictogram"), [&](RowId, const Row& r) {
+            if (std::get<std::int64_t>(r[2]) > 1172)
+                linked.insert(std::get<std::int64_t>(r[2]));
+        });
+        // Between deleting the added pictograms and their links, links stand alone.
+        if (!added.empty()) {
+            EXPECT_TRUE(std::includes(added.begin(), added.end(), linked.begin(), linked.end()));
+            EXPECT_LE(added.size(), linked.size() + 1);
         }
     }
 }
