@@ -3,7 +3,7 @@
 # measured in the same run.
 set -euo pipefail
 cd "$(dirname "$0")"
-for part in files database jet; do
+for part in files database jet jet-write; do
   echo "=== $part ==="
   bash "./$part.sh"
 done

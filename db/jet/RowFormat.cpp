@@ -24,7 +24,7 @@ std::int64_t Whole(const Column& c, const Value& v, std::int64_t low, std::int64
     if (i == nullptr)
         Refuse(c, "is not a whole number");
     if (*i < low || *i > high)
-        Refuse(c, "(" + std::to_string(*i) + ") is outside the column's range " +
+        Refuse(c, std::string("(") + std::to_string(*i) + ") is outside the column's range " +
                       std::to_string(low) + " to " + std::to_string(high));
     return *i;
 }
