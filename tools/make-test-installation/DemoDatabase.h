@@ -17,9 +17,9 @@ inline constexpr int kDemoCategories = 28;
 enum class DemoDatabaseKind { Access, Sqlite };
 
 /// Creates a new Access database file at path: an Access-made Jet 4 file with the program's
-/// password, categories 1 to 28, pictograms 1 to 1172 and 3,000 links, every index of the target's
-/// tables. Raises Failure, leaving an existing file untouched, when path exists already or can't
-/// be created or written.
+/// password, categories 1 to 28, pictograms 1 to 1172 and 3,000 links, the tables' primary keys and
+/// the links' indexes on category and pictogram. Raises Failure, leaving an existing file
+/// untouched, when path exists already or can't be created or written.
 void CreateAccessDemoDatabase(const std::string& path);
 
 /// Creates a new SQLite database file at path with the demo contents; always the same rows.
