@@ -6,7 +6,7 @@
 // Usage (from differential.sh): node differential.mjs KWASTOR_JET TESTDATA_DIR, in the folder
 // where npm installed mdb-reader.
 import { execFileSync } from "node:child_process";
-import { existsSync, readFileSync, readdirSync, writeFileSync } from "node:fs";
+import { readFileSync, readdirSync, writeFileSync } from "node:fs";
 import { createRequire } from "node:module";
 import path from "node:path";
 
@@ -117,13 +117,9 @@ function withLongJet3Row(source, target) {
   page.writeUInt16LE(newStart, rowTable + 4);
   writeFileSync(target, file);
 }
-// Only where the tree holds the Access-made file (a tree of written files need not).
-const longRowSource = path.join(testdata, "public", "jackcess", "testV1997.mdb");
-if (existsSync(longRowSource)) {
-  const crafted = path.join(process.cwd(), "testV1997-long-row.mdb");
-  withLongJet3Row(longRowSource, crafted);
-  files.push([crafted, ""]);
-}
+const crafted = path.join(process.cwd(), "testV1997-long-row.mdb");
+withLongJet3Row(path.join(testdata, "public", "jackcess", "testV1997.mdb"), crafted);
+files.push([crafted, ""]);
 
 let failures = [];
 for (const [file, password] of files) {
