@@ -147,15 +147,40 @@ struct Writer::Impl {
             const int count = change();
             reader.reset();
             if (own)
-                pager->Commit();
+                CommitWithIndexes();
             return count;
         } catch (...) {
             reader.reset();
             indexEntries.clear();
-            if (own)
+            if (own) {
+                unwrittenIndexes.clear();
                 pager->Rollback();
-            else
+            } else {
                 pager->RollbackTo(std::move(mark));
+            }
+            throw;
+        }
+    }
+
+    // Index pages are written once per transaction, at its commit, from the entries that the
+    // statements kept in order: rewriting them after every statement made an update of a few
+    // hundred rows cost as many whole B-trees. Nothing reads index pages inside a transaction;
+    // the entries answer the unique checks. A failure undoes the transaction.
+    void CommitWithIndexes() {
+        try {
+            for (const auto& [defPage, name] : unwrittenIndexes) {
+                reader.reset(); // each table's definition as the previous writes left it
+                WriteIndexes(Table(name));
+            }
+            unwrittenIndexes.clear();
+            reader.reset();
+            pager->Commit();
+        } catch (...) {
+            reader.reset();
+            indexEntries.clear();
+            unwrittenIndexes.clear();
+            if (pager->InTransaction())
+                pager->Rollback();
             throw;
         }
     }
@@ -315,6 +340,8 @@ struct Writer::Impl {
         }
     };
     std::map<std::uint32_t, std::vector<std::vector<Keyed>>> indexEntries; // by definition page
+    // Tables whose index pages lag behind their entries, by definition page, with their names.
+    std::map<std::uint32_t, std::string> unwrittenIndexes;
 
     std::vector<std::vector<Keyed>>& Entries(const TableDef& table) {
         auto it = indexEntries.find(table.defPage);
@@ -452,7 +479,7 @@ struct Writer::Impl {
             // The keys of the row as it reads back, so that they are the checker's keys.
             reader.reset();
             AddToIndexes(table, id, *Read().ReadRow(table, id));
-            WriteIndexes(table);
+            unwrittenIndexes.emplace(table.defPage, table.name);
         }
         return 1;
     }
@@ -486,7 +513,8 @@ struct Writer::Impl {
             SetInMap(MapPointer(table.freeSpacePages), id.page, true, false);
         }
         SetRowCount(table, std::int64_t{table.rowCount} - static_cast<std::int64_t>(chosen.size()));
-        WriteIndexes(table);
+        if (!table.indexData.empty())
+            unwrittenIndexes.emplace(table.defPage, table.name);
         return static_cast<int>(chosen.size());
     }
 };
@@ -511,18 +539,13 @@ void Writer::Begin() {
 }
 
 void Writer::Commit() {
-    impl_->reader.reset();
-    try {
-        impl_->pager->Commit();
-    } catch (...) {
-        impl_->indexEntries.clear();
-        throw;
-    }
+    impl_->CommitWithIndexes();
 }
 
 void Writer::Rollback() {
     impl_->reader.reset();
     impl_->indexEntries.clear();
+    impl_->unwrittenIndexes.clear();
     impl_->pager->Rollback();
 }
 
@@ -559,10 +582,6 @@ std::vector<Value> Writer::Select(std::string_view table, std::string_view colum
             values.push_back(row[i]);
     });
     return values;
-}
-
-const Database& Writer::Reader() {
-    return impl_->Read();
 }
 
 } // namespace kw::jet

@@ -8,10 +8,10 @@
 // missing value in a required index) is, and what shows only later (a repeated value in a unique
 // index) undoes the statement.
 //
-// Every index of a changed table is kept: after each statement its B-tree is written anew from the
-// table's rows (see IndexWriter.h) over the index's own pages, taking pages from the end of the
-// file or giving them back as the entries need, and the definition's count of distinct keys
-// follows. The writer refuses, with a description:
+// Every index of a changed table is kept: its entries are changed row by row, and at each commit
+// its B-tree is written anew from them (see IndexWriter.h) over the index's own pages, taking pages
+// from the end of the file or giving them back as the entries need, and the definition's count of
+// distinct keys follows. The writer refuses, with a description:
 // - tables in a relationship that Access enforces (a foreign-key index), whose rules it doesn't
 //   check;
 // - values for Memo, OLE, binary, GUID and decimal columns, which would need long-value pages or
@@ -65,9 +65,6 @@ public:
     /// The values of `column` in the rows `where` selects.
     std::vector<Value> Select(std::string_view table, std::string_view column,
                               const Condition& where);
-
-    /// The database as the open transaction sees it.
-    const Database& Reader();
 
 private:
     struct Impl;
