@@ -359,6 +359,43 @@ struct Writer::Impl {
         return indexEntries.emplace(table.defPage, std::move(all)).first->second;
     }
 
+    // Calls `f` for each row that `condition` selects. Where the first column of an index is fixed
+    // by an "=", only the rows of that index's entries with that key part are read (a whole-number
+    // key part has a fixed length, so a prefix match is an exact one; each row is still tested
+    // against the whole condition); otherwise every row of the table.
+    void ForEachSelected(const TableDef& table, const Resolved& condition, const RowCallback& f) {
+        for (std::size_t i = 0; i < table.indexData.size(); ++i) {
+            const IndexData& x = table.indexData[i];
+            if (x.columns.empty())
+                continue;
+            const auto fixed = std::find_if(condition.begin(), condition.end(), [&](const auto& w) {
+                return w.second.op == Comparison::Op::Equal &&
+                       table.columns[w.first].number == x.columns.front().columnNumber;
+            });
+            KeyBytes prefix;
+            std::string why;
+            if (fixed == condition.end() ||
+                !AppendColumnKey(prefix, Value{fixed->second.value}, table.columns[fixed->first],
+                                 x.columns.front().ascending, format.version, why))
+                continue;
+            const std::vector<Keyed>& entries = Entries(table)[i];
+            auto it =
+                std::lower_bound(entries.begin(), entries.end(), prefix,
+                                 [](const Keyed& e, const KeyBytes& key) { return e.key < key; });
+            for (; it != entries.end() && it->key.size() >= prefix.size() &&
+                   std::equal(prefix.begin(), prefix.end(), it->key.begin());
+                 ++it)
+                if (std::optional<Row> row = Read().ReadRow(table, it->row);
+                    row && Selects(condition, *row))
+                    f(it->row, *row);
+            return;
+        }
+        Read().ForEachRow(table, [&](RowId id, const Row& row) {
+            if (Selects(condition, row))
+                f(id, row);
+        });
+    }
+
     void AddToIndexes(const TableDef& table, RowId id, const Row& row) {
         auto& all = Entries(table);
         for (std::size_t i = 0; i < all.size(); ++i) {
@@ -499,10 +536,8 @@ struct Writer::Impl {
         const TableDef table = Table(name);
         const Resolved condition = Resolve(table, where);
         std::vector<std::pair<RowId, Row>> chosen;
-        Read().ForEachRow(table, [&](RowId id, const Row& row) {
-            if (Selects(condition, row))
-                chosen.emplace_back(id, row);
-        });
+        ForEachSelected(table, condition,
+                        [&](RowId id, const Row& row) { chosen.emplace_back(id, row); });
         if (chosen.empty())
             return 0;
         RefuseUnkept(table);
@@ -563,9 +598,8 @@ std::optional<std::int64_t> Writer::Max(std::string_view table, std::string_view
     const TableDef t = impl_->Table(table);
     const std::size_t i = ColumnIndex(t, column);
     const Resolved condition = Resolve(t, where);
-    impl_->Read().ForEachRow(t, [&](RowId, const std::vector<Value>& row) {
-        const auto* v = std::get_if<std::int64_t>(&row[i]);
-        if (v != nullptr && Selects(condition, row))
+    impl_->ForEachSelected(t, condition, [&](RowId, const std::vector<Value>& row) {
+        if (const auto* v = std::get_if<std::int64_t>(&row[i]))
             highest = std::max(highest.value_or(*v), *v);
     });
     return highest;
@@ -577,10 +611,8 @@ std::vector<Value> Writer::Select(std::string_view table, std::string_view colum
     const TableDef t = impl_->Table(table);
     const std::size_t i = ColumnIndex(t, column);
     const Resolved condition = Resolve(t, where);
-    impl_->Read().ForEachRow(t, [&](RowId, const std::vector<Value>& row) {
-        if (Selects(condition, row))
-            values.push_back(row[i]);
-    });
+    impl_->ForEachSelected(t, condition,
+                           [&](RowId, const std::vector<Value>& row) { values.push_back(row[i]); });
     return values;
 }
 
