@@ -115,7 +115,9 @@ public:
             if (const auto* m = std::get_if<sql::SelectMax>(&statement)) {
                 const std::optional<std::int64_t> highest =
                     writer_->Max(m->table, m->column, ToEngine(m->where));
-                std::vector<FieldValue> row{highest ? FieldValue{*highest} : std::monostate{}};
+                std::vector<FieldValue> row(1); // NULL when no row matched
+                if (highest)
+                    row[0] = *highest;
                 return std::make_unique<Recordset>(std::vector<std::string>{m->alias},
                                                    std::move(row));
             }

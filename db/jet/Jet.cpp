@@ -164,7 +164,10 @@ struct Database::Impl {
         auto addBits = [&](std::span<const std::uint8_t> bits, std::uint64_t first) {
             for (std::size_t i = 0; i < bits.size(); ++i) {
                 if (first + i * 8 >= pageCount) {
-                    map.pagesBeyondEnd += static_cast<std::uint32_t>(std::popcount(bits[i]));
+                    // Most of a map lies beyond the file and is zero: counting only what is set
+                    // keeps reading a definition cheap.
+                    if (bits[i] != 0)
+                        map.pagesBeyondEnd += static_cast<std::uint32_t>(std::popcount(bits[i]));
                     continue;
                 }
                 for (int b = 0; b < 8 && bits[i] != 0; ++b) {
