@@ -186,30 +186,27 @@ bool Log::RotateAndCreate() {
         return false;
     // The previous log is locked while its run lives: that log is left alone. Its lock is held
     // here until the rotation is done, so that no other run can take it meanwhile.
-    FileHandle previous = kInvalidFile;
-    if (kind == FileKind::Ordinary) {
-        previous = files.OpenExisting(filename_);
-        if (previous == kInvalidFile)
-            return false;
-        if (!files.Lock(previous)) {
-            files.Close(previous);
-            return false;
-        }
-    }
+    LockedFile previous(files);
+    if (kind == FileKind::Ordinary && !previous.Take(filename_))
+        return false;
+    // A locked backup is the previous log of a run that is rotating at this moment (its new log
+    // may not be locked yet): that run is left to finish.
     const std::string backup = filename_ + ".bak";
+    LockedFile oldBackup(files);
+    if (!oldBackup.Take(backup) && oldBackup.Opened())
+        return false;
     files.Remove(backup); // there may be no backup yet
     // The old log is kept: when it can't become the backup, no new log replaces it.
-    const bool rotated = previous == kInvalidFile || files.Rename(filename_, backup);
-    FileHandle file = rotated ? files.CreateNew(filename_) : kInvalidFile;
-    if (file != kInvalidFile && !files.Lock(file)) {
-        files.Close(file);
-        files.Remove(filename_);
-        file = kInvalidFile;
-    }
-    if (previous != kInvalidFile)
-        files.Close(previous);
+    if (kind == FileKind::Ordinary && !files.Rename(filename_, backup))
+        return false;
+    const FileHandle file = files.CreateNew(filename_);
     if (file == kInvalidFile)
         return false;
+    if (!files.Lock(file)) {
+        files.Close(file);
+        files.Remove(filename_);
+        return false;
+    }
     file_ = file;
     state_ = State::Open;
     opened_ = true;

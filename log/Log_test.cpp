@@ -2,9 +2,12 @@
 
 #include "testsupport/TestSupport.h"
 
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kw {
 namespace {
@@ -218,6 +221,21 @@ TEST_F(LogTest, ALiveLogIsNeverTakenOver) {
     // Once the first run has ended, the next one rotates as always.
     MakeLog()->printf("derde run");
     EXPECT_TRUE(ReadFile(LogPath() + ".bak").starts_with(kStart + "13:05:09 - eerste run"));
+
+    // A run that is rotating holds its previous log, now the backup, until its new log is
+    // locked: a run that comes in between leaves both alone.
+    test::WriteFile(LogPath(), "");
+    const int rotating = ::open((LogPath() + ".bak").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(rotating, LOCK_EX), 0);
+    const std::string backup = ReadFile(LogPath() + ".bak");
+    {
+        RecordingMessageSink sink;
+        MakeLog()->printf("tussendoor");
+        EXPECT_EQ(sink.boxes.size(), 1u);
+    }
+    ::close(rotating);
+    EXPECT_EQ(ReadFile(LogPath() + ".bak"), backup);
+    EXPECT_EQ(ReadFile(LogPath()), "");
 }
 
 // The start record is stamped when it is written, never after the first record.

@@ -72,33 +72,15 @@ private:
     bool created_ = false;
 };
 
-// Another opener that holds the file that would be replaced (a run beside this one): the file
-// is left to it. The check's own lock is released when this object ends.
-class HeldElsewhereCheck {
-public:
-    explicit HeldElsewhereCheck(FileApi& files) : files_(files) {}
-    ~HeldElsewhereCheck() {
-        if (handle_ != kInvalidFile)
-            files_.Close(handle_);
-    }
-    HeldElsewhereCheck(const HeldElsewhereCheck&) = delete;
-    HeldElsewhereCheck& operator=(const HeldElsewhereCheck&) = delete;
-
-    /// True when an ordinary file under the name is locked by someone else, or when that can't
-    /// be ruled out; this object then keeps it locked until it is released, so that no other
-    /// writer starts on it meanwhile.
-    bool HeldElsewhere(const std::string& path) {
-        const FileKind kind = files_.Kind(path);
-        if (kind != FileKind::Ordinary)
-            return kind == FileKind::Unknown; // else nothing, or something replaced, not opened
-        handle_ = files_.OpenExisting(path);
-        return handle_ == kInvalidFile || !files_.Lock(handle_);
-    }
-
-private:
-    FileApi& files_;
-    FileHandle handle_ = kInvalidFile;
-};
+// Whether another opener holds the file that would be replaced (a run beside this one), or
+// that can't be ruled out: the file is then left to it. Otherwise `lock` keeps the file locked
+// until it is released, so that no other writer starts on it meanwhile.
+bool HeldElsewhere(FileApi& files, LockedFile& lock, const std::string& path) {
+    const FileKind kind = files.Kind(path);
+    if (kind != FileKind::Ordinary)
+        return kind == FileKind::Unknown; // else nothing, or something replaced, not opened
+    return !lock.Take(path);
+}
 
 } // namespace
 
@@ -106,7 +88,7 @@ bool SaveResourceToFile(const std::string& blobName, const std::string& filePath
     FileApi& files = Files();
     // Declared before the files, so that they are closed before the blob's bytes are released.
     std::unique_ptr<Blob> blob;
-    HeldElsewhereCheck previous(files);
+    LockedFile previous(files);
     TemporaryFile file(files, filePath);
     try {
         gLog->printf("SaveResourceToFile() : kopieren van '%s'", filePath);
@@ -115,7 +97,7 @@ bool SaveResourceToFile(const std::string& blobName, const std::string& filePath
         if (bytes.empty())
             throw Failure("Lege bron: '" + blobName + "'");
         const std::string cannotMake = "Fout tijdens het maken van bestand '" + filePath + "'";
-        if (previous.HeldElsewhere(filePath) || !file.Create())
+        if (HeldElsewhere(files, previous, filePath) || !file.Create())
             throw Failure(cannotMake);
         const std::int64_t written = file.Write(bytes);
         if (written < 0 || !file.Close())

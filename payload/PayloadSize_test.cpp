@@ -4,7 +4,6 @@
 #include "sys/Failure.h"
 #include "testsupport/payload/PayloadTestSupport.h"
 
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace kw {
@@ -67,25 +66,25 @@ TEST(PayloadReaders, EachReaderThatMeetsDamageFailsAlone) {
     const std::string kBeyond = "Bron met nummer 108 niet gevonden";
     struct Case {
         const char* what;
-        std::function<void(test::PayloadContents&)> spoil;
+        std::int32_t id;              // the catalogue string to replace, by `text`
+        std::string text;             // (or, with id 0, the blob to take out)
         std::string needed, extremes; // the box each reader shows; empty: it succeeds
     };
     const Case cases[] = {
-        {"count 0", [](auto& c) { c.strings[kCountId] = "0"; }, kBadFormat, kBadFormat},
-        {"count -3", [](auto& c) { c.strings[kCountId] = "-3"; }, kBadFormat, kBadFormat},
-        {"count that is no number", [](auto& c) { c.strings[kCountId] = "twee"; }, kNoNumber,
-         kNoNumber},
-        {"count beyond the catalogue", [](auto& c) { c.strings[kCountId] = "3"; }, kBeyond,
-         kBeyond},
-        {"number that is no number", [](auto& c) { c.strings[NumberId(1)] = "12x"; },
-         "Bron 'P_12x' niet gevonden", kNoNumber},
-        {"missing blob", [](auto& c) { c.RemoveBlob("V_1174"); }, "Bron 'V_1174' niet gevonden",
-         ""},
+        {"count 0", kCountId, "0", kBadFormat, kBadFormat},
+        {"count -3", kCountId, "-3", kBadFormat, kBadFormat},
+        {"count that is no number", kCountId, "twee", kNoNumber, kNoNumber},
+        {"count beyond the catalogue", kCountId, "3", kBeyond, kBeyond},
+        {"number that is no number", NumberId(1), "12x", "Bron 'P_12x' niet gevonden", kNoNumber},
+        {"missing blob", 0, "V_1174", "Bron 'V_1174' niet gevonden", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         test::PayloadContents contents = SmallPayload(2);
-        c.spoil(contents);
+        if (c.id)
+            contents.strings[c.id] = c.text;
+        else
+            contents.RemoveBlob(c.text);
         ScopedPayload payload(contents);
         for (const bool needed : {true, false}) {
             LogCapture log;
@@ -105,7 +104,9 @@ TEST(PayloadReaders, EachReaderThatMeetsDamageFailsAlone) {
             }
             EXPECT_EQ(boxes.boxes, (std::vector<Box>{{box, "Kwastor", MsgIcon::None}}));
             EXPECT_EQ(log.Records().back(),
-                      (needed ? "NeededDiskSpace() : " : "GetResourceExtremes() : ") + box);
+                      std::string(needed ? "NeededDiskSpace" : "GetResourceExtremes")
+                          .append("() : ")
+                          .append(box));
         }
     }
 }

@@ -51,6 +51,24 @@ public:
     virtual bool IsOrdinaryFile(const std::string& path) = 0;
 };
 
+/// An existing ordinary file opened and locked for as long as the object lives, so that no other
+/// cooperating writer starts on it meanwhile.
+class LockedFile {
+public:
+    explicit LockedFile(FileApi& files) : files_(files) {}
+    ~LockedFile();
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+    /// Opens and locks the file; false when it can't be opened or another opener holds a lock.
+    bool Take(const std::string& path);
+    /// Whether Take could open the file (whether or not it got the lock).
+    bool Opened() const { return handle_ != kInvalidFile; }
+
+private:
+    FileApi& files_;
+    FileHandle handle_ = kInvalidFile;
+};
+
 /// The platform's file operations.
 FileApi& SystemFiles();
 

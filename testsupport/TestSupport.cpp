@@ -112,20 +112,22 @@ bool FaultyFiles::Fails(Op call, const std::string& name) {
     return true;
 }
 
-FileHandle FaultyFiles::CreateNew(const std::string& path) {
-    if (Fails(Op::CreateNew, path))
+FileHandle FaultyFiles::Open(Op call, const std::string& path) {
+    if (Fails(call, path))
         return kInvalidFile;
-    const FileHandle file = SystemFiles().CreateNew(path);
+    FileApi& system = SystemFiles();
+    const FileHandle file =
+        call == Op::CreateNew ? system.CreateNew(path) : system.OpenExisting(path);
     names_[file] = path;
     return file;
 }
 
+FileHandle FaultyFiles::CreateNew(const std::string& path) {
+    return Open(Op::CreateNew, path);
+}
+
 FileHandle FaultyFiles::OpenExisting(const std::string& path) {
-    if (Fails(Op::OpenExisting, path))
-        return kInvalidFile;
-    const FileHandle file = SystemFiles().OpenExisting(path);
-    names_[file] = path;
-    return file;
+    return Open(Op::OpenExisting, path);
 }
 
 bool FaultyFiles::Lock(FileHandle file) {

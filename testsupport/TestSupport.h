@@ -177,6 +177,8 @@ public:
 private:
     /// Counts the call when it matches; true when it is the one to fail.
     bool Fails(Op call, const std::string& name);
+    /// CreateNew or OpenExisting, noting the handle's name.
+    FileHandle Open(Op call, const std::string& path);
     std::map<FileHandle, std::string> names_;
 };
 
