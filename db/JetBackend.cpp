@@ -115,7 +115,10 @@ public:
             if (const auto* m = std::get_if<sql::SelectMax>(&statement)) {
                 const std::optional<std::int64_t> highest =
                     writer_->Max(m->table, m->column, ToEngine(m->where));
-                std::vector<FieldValue> row{highest ? FieldValue{*highest} : std::monostate{}};
+                // Built by push_back: g++ 12 sees the string alternative of a braced temporary
+                // as possibly uninitialized in a Release build.
+                std::vector<FieldValue> row;
+                row.push_back(highest ? FieldValue{*highest} : FieldValue{});
                 return std::make_unique<Recordset>(std::vector<std::string>{m->alias},
                                                    std::move(row));
             }
