@@ -13,7 +13,7 @@ build=${BUILD:-$root/build-release}
 rounds=${ROUNDS:-11}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKWASTOR_BENCH=ON >/dev/null
-ninja -C "$build" kwastor make-test-installation >/dev/null
+ninja -C "$build" kwastor make-test-installation bench-needed-disk-space >/dev/null
 media=$(sed -n 's/^KWASTOR_MEDIA_DIR:PATH=//p' "$build/CMakeCache.txt")
 
 work=$(mktemp -d)
@@ -103,6 +103,10 @@ for mode in bestanden database usage; do
     "$kb kB against largest blob + 8 MB = $limit_kb kB: $(awk -v a="$kb" -v b="$limit_kb" \
       'BEGIN { printf "%.2f", a / b }') (target <= 1)"
 done
+
+needed_us=$("$build/bench-needed-disk-space" --benchmark_format=csv 2>/dev/null |
+  awk -F, '/BM_NeededDiskSpace/ { print $3 }')
+note "NeededDiskSpace over all 1,232 blobs" "$needed_us us (Google Benchmark; target well under 1 ms)"
 
 nop() { :; }
 run_usage() { (cd "$work/cwd" && "$kwastor" usage >/dev/null 2>&1) || true; }
