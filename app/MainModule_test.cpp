@@ -1,11 +1,9 @@
 #include "app/MainModule.h"
 #include "db/Database.h"
-#include "payload/Catalogue.h"
-#include "payload/Resources.h"
 #include "testsupport/TestSupport.h"
 #include "testsupport/db/DatabaseTestSupport.h"
+#include "testsupport/payload/PayloadTestSupport.h"
 #include "tools/make-test-installation/DemoDatabase.h"
-#include "tools/pack-payload/ContainerWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -17,20 +15,6 @@ using Box = test::RecordingMessageSink::Box;
 // The database mode, from the command line to the message boxes, on a real database.
 class DatabaseModeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        payload::ContainerWriter writer(container_);
-        writer.AddString(kCountId, "2");
-        writer.AddString(NumberId(0), "1173");
-        writer.AddString(NameId(0), "Aanrecht ");
-        writer.AddString(CategoryId(0), "5");
-        writer.AddString(NumberId(1), "1174");
-        writer.AddString(NameId(1), "chatten");
-        writer.AddString(CategoryId(1), "31");
-        writer.Finish();
-        UsePayloadFile(container_);
-    }
-    void TearDown() override { UsePayloadFile(""); }
-
     // Notes, for every message box, whether the database was still connected.
     struct Sink : MessageSink {
         std::vector<Box> boxes;
@@ -44,7 +28,8 @@ protected:
     };
 
     test::TempDir dir_;
-    std::string container_ = dir_.Folder() + "payload.bin";
+    test::ScopedPayload payload_{
+        test::CatalogueOf({{"1173", "Aanrecht ", "5"}, {"1174", "chatten", "31"}})};
     std::string folder_ = dir_.Folder() + "Vondelux/";
     std::string db_ = folder_ + "picbase.pbd";
     test::LogCapture log_;

@@ -1,15 +1,13 @@
 #include "db/Database.h"
-#include "payload/Catalogue.h"
 #include "payload/PayloadOperations.h"
-#include "payload/Resources.h"
 #include "testsupport/TestSupport.h"
 #include "testsupport/db/DatabaseTestSupport.h"
+#include "testsupport/payload/PayloadTestSupport.h"
 #include "tools/make-test-installation/DemoDatabase.h"
-#include "tools/pack-payload/ContainerWriter.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
+#include <optional>
 
 namespace kw {
 namespace {
@@ -23,27 +21,16 @@ protected:
         ASSERT_TRUE(IsConnected());
         ASSERT_TRUE(UpdateDB(nullptr));
     }
-    void TearDown() override {
-        Disconnect();
-        UsePayloadFile("");
-    }
-    void Write(const std::vector<std::array<std::string, 3>>& entries,
-               const std::string& count = "") {
-        payload::ContainerWriter writer(container_);
-        writer.AddString(kCountId, count.empty() ? std::to_string(entries.size()) : count);
-        for (std::size_t k = 0; k < entries.size(); ++k) {
-            const auto i = static_cast<std::int32_t>(k);
-            writer.AddString(NumberId(i), entries[k][0]);
-            writer.AddString(NameId(i), entries[k][1]);
-            writer.AddString(CategoryId(i), entries[k][2]);
-        }
-        writer.Finish();
-        UsePayloadFile(container_);
+    void TearDown() override { Disconnect(); }
+    void Write(const std::vector<test::CatalogueEntry>& entries,
+               const std::optional<std::string>& count = std::nullopt) {
+        payload_.reset();
+        payload_.emplace(test::CatalogueOf(entries, count));
     }
 
     test::TempDir dir_;
     std::string db_ = dir_.Folder() + "picbase.pbd";
-    std::string container_ = dir_.Folder() + "payload.bin";
+    std::optional<test::ScopedPayload> payload_;
     test::LogCapture log_;
     test::RecordingMessageSink boxes_;
     test::RecordingList list_;

@@ -30,6 +30,19 @@ const std::string& PayloadContents::Blob(const std::string& name) const {
     throw std::logic_error("no blob " + name);
 }
 
+PayloadContents CatalogueOf(const std::vector<CatalogueEntry>& entries,
+                            const std::optional<std::string>& count) {
+    PayloadContents contents;
+    contents.strings[kCountId] = count.value_or(std::to_string(entries.size()));
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const auto i = static_cast<std::int32_t>(k);
+        contents.strings[NumberId(i)] = entries[k].number;
+        contents.strings[NameId(i)] = entries[k].name;
+        contents.strings[CategoryId(i)] = entries[k].category;
+    }
+    return contents;
+}
+
 std::string FailureOf(const std::function<void()>& f) {
     try {
         f();

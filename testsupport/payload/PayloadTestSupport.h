@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,16 @@ struct PayloadContents {
     void RemoveBlob(const std::string& name);
     const std::string& Blob(const std::string& name) const;
 };
+
+/// One catalogue entry as its three texts.
+struct CatalogueEntry {
+    std::string number, name, category;
+};
+
+/// A payload of a catalogue only (no blobs) holding these entries, and `count` as its count
+/// where given instead of the number of entries.
+PayloadContents CatalogueOf(const std::vector<CatalogueEntry>& entries,
+                            const std::optional<std::string>& count = std::nullopt);
 
 /// The description of the kw::Failure that f raises, or "(no failure)".
 std::string FailureOf(const std::function<void()>& f);
