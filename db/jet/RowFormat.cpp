@@ -23,16 +23,9 @@ std::int64_t Whole(const Column& c, const Value& v, std::int64_t low, std::int64
     const auto* i = std::get_if<std::int64_t>(&v);
     if (i == nullptr)
         Refuse(c, "is not a whole number");
-    if (*i < low || *i > high) {
-        // Appended piece by piece: g++ 12's -Wrestrict misreads "literal" + std::string.
-        std::string why = "(";
-        why += std::to_string(*i);
-        why += ") is outside the column's range ";
-        why += std::to_string(low);
-        why += " to ";
-        why += std::to_string(high);
-        Refuse(c, why);
-    }
+    if (*i < low || *i > high)
+        Refuse(c, std::string("(") + std::to_string(*i) + ") is outside the column's range " +
+                      std::to_string(low) + " to " + std::to_string(high));
     return *i;
 }
 

@@ -5,6 +5,7 @@ add_library(kw_jet_write STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Pager.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataPage.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RowFormat.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/IndexWriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Writer.cpp
 )
 target_link_libraries(kw_jet_write PUBLIC kw_jet)
@@ -26,3 +27,6 @@ add_test(NAME jet_writer_differential
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/written-differential.sh $<TARGET_FILE:jet_writer_test>
           $<TARGET_FILE:kwastor-jet> ${CMAKE_BINARY_DIR}/jet-node ${CMAKE_BINARY_DIR}/jet-written)
 set_tests_properties(jet_writer_differential PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
+
+kw_add_test(jet_index_writer_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/IndexWriter_test.cpp
+  LIBS kw_jet_write)

@@ -1,16 +1,21 @@
 #include "db/jet/Writer.h"
 
 #include "db/jet/DataPage.h"
+#include "db/jet/IndexWriter.h"
 #include "db/jet/JetFormat.h"
 #include "db/jet/Pager.h"
 #include "db/jet/RowFormat.h"
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <tuple>
 
 namespace kw::jet {
 
 namespace {
+
+using Row = std::vector<Value>;
 
 // The global usage map, which marks the pages that are free for any use.
 constexpr std::uint32_t kGlobalMap = (1u << 8) | 0u;
@@ -117,10 +122,12 @@ struct Writer::Impl {
     }
 
     void RefuseUnkept(const TableDef& table) const {
-        if (!table.indexData.empty() || !table.indexes.empty())
-            throw JetError("Table \"" + table.name +
-                           "\" has indexes, which this writer doesn't "
-                           "keep yet; the table is left unchanged.");
+        for (const LogicalIndex& x : table.indexes)
+            if (x.kind == IndexKind::ForeignKey)
+                throw JetError("Table \"" + table.name + "\" takes part in a relationship (\"" +
+                               x.name +
+                               "\") whose rules Access enforces and this writer doesn't; the "
+                               "table is left unchanged.");
         for (const Column& c : table.columns)
             if (c.flags & (ColumnFlag::AutoNumber | ColumnFlag::AutoGuid))
                 throw JetError("Table \"" + table.name + "\" has an AutoNumber column (\"" +
@@ -144,6 +151,7 @@ struct Writer::Impl {
             return count;
         } catch (...) {
             reader.reset();
+            indexEntries.clear();
             if (own)
                 pager->Rollback();
             else
@@ -271,12 +279,156 @@ struct Writer::Impl {
               static_cast<std::uint32_t>(std::max<std::int64_t>(count, 0)));
     }
 
+    std::string IndexName(const TableDef& table, const IndexData& x) const {
+        for (const LogicalIndex& l : table.indexes)
+            if (l.dataNumber == x.number)
+                return l.name;
+        return std::to_string(x.number);
+    }
+
+    // The key of `row` in index `x`, or nullopt for a row the index leaves out (all NULL where
+    // NULLs are ignored). Raises JetError for a value that has no known key.
+    std::optional<KeyBytes> KeyOf(const TableDef& table, const IndexData& x, const Row& row) const {
+        if ((x.flags & IndexFlag::Required) && (NullKeyColumns(table, x, row) > 0))
+            throw JetError("Index \"" + IndexName(table, x) + "\" of table \"" + table.name +
+                           "\" requires a value in each of its columns. Nothing was changed.");
+        if ((x.flags & IndexFlag::IgnoreNulls) &&
+            (NullKeyColumns(table, x, row) == x.columns.size()))
+            return std::nullopt;
+        KeyResult key = ComputeKey(table, x, row, format.version);
+        if (!key.Ok())
+            throw JetError("A value for index \"" + IndexName(table, x) + "\" of table \"" +
+                           table.name + "\" can't be put into the index: " + key.unencodable +
+                           ". Nothing was changed.");
+        return std::move(key.bytes);
+    }
+
+    // The entries of each index of a table in index order, with whether a key column is NULL
+    // (such entries may repeat in a unique index). Read once from the rows, then changed entry by
+    // entry; forgotten whenever changes are undone.
+    struct Keyed {
+        KeyBytes key;
+        RowId row;
+        bool hasNull = false;
+        bool operator<(const Keyed& o) const {
+            return std::tie(key, row.page, row.row) < std::tie(o.key, o.row.page, o.row.row);
+        }
+    };
+    std::map<std::uint32_t, std::vector<std::vector<Keyed>>> indexEntries; // by definition page
+
+    std::vector<std::vector<Keyed>>& Entries(const TableDef& table) {
+        auto it = indexEntries.find(table.defPage);
+        if (it != indexEntries.end())
+            return it->second;
+        std::vector<std::vector<Keyed>> all(table.indexData.size());
+        Read().ForEachRow(table, [&](RowId id, const Row& row) {
+            for (std::size_t i = 0; i < all.size(); ++i)
+                if (std::optional<KeyBytes> key = KeyOf(table, table.indexData[i], row))
+                    all[i].push_back({std::move(*key), id,
+                                      (NullKeyColumns(table, table.indexData[i], row) > 0)});
+        });
+        for (auto& entries : all)
+            std::sort(entries.begin(), entries.end());
+        return indexEntries.emplace(table.defPage, std::move(all)).first->second;
+    }
+
+    void AddToIndexes(const TableDef& table, RowId id, const Row& row) {
+        auto& all = Entries(table);
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const IndexData& x = table.indexData[i];
+            std::optional<KeyBytes> key = KeyOf(table, x, row);
+            if (!key)
+                continue;
+            Keyed entry{std::move(*key), id, (NullKeyColumns(table, x, row) > 0)};
+            auto& entries = all[i];
+            const auto at = std::lower_bound(entries.begin(), entries.end(), entry);
+            const auto same = [&](auto it) { return it->key == entry.key && !it->hasNull; };
+            if ((x.flags & IndexFlag::Unique) && !entry.hasNull &&
+                ((at != entries.end() && same(at)) || (at != entries.begin() && same(at - 1))))
+                throw JetError("Index \"" + IndexName(table, x) + "\" of table \"" + table.name +
+                               "\" allows each value once, and the value is already there. "
+                               "Nothing was changed.");
+            entries.insert(at, std::move(entry));
+        }
+    }
+
+    void RemoveFromIndexes(const TableDef& table, RowId id, const Row& row) {
+        auto& all = Entries(table);
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            std::optional<KeyBytes> key = KeyOf(table, table.indexData[i], row);
+            if (!key)
+                continue;
+            auto& entries = all[i];
+            const Keyed entry{std::move(*key), id};
+            const auto at = std::lower_bound(entries.begin(), entries.end(), entry);
+            if (at == entries.end() || at->key != entry.key || !(at->row == id))
+                throw JetError("Index \"" + IndexName(table, table.indexData[i]) +
+                               "\" of table \"" + table.name +
+                               "\" doesn't hold a row it should; the database is damaged and "
+                               "was left unchanged.");
+            entries.erase(at);
+        }
+    }
+
+    // Writes the table's indexes from their entries: each B-tree over its own pages (the root
+    // stays where the definition names it; pages are added or given back as the entries need),
+    // and the definition's count of distinct keys.
+    void WriteIndexes(const TableDef& table) {
+        if (table.indexData.empty())
+            return;
+        const auto& all = Entries(table);
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const IndexData& x = table.indexData[i];
+            std::vector<SortedEntry> sorted;
+            std::uint32_t distinct = 0;
+            for (const Keyed& e : all[i]) {
+                distinct += sorted.empty() || sorted.back().key != e.key ? 1 : 0;
+                sorted.push_back({e.key, e.row});
+            }
+            std::vector<std::uint32_t> spare;
+            for (std::uint32_t p : x.usedPages.pages)
+                if (p != x.rootPage)
+                    spare.push_back(p);
+            std::reverse(spare.begin(), spare.end());
+            const auto images = BuildIndexPages(format.version, format.pageSize, table.defPage,
+                                                sorted, x.rootPage, [&]() -> std::uint32_t {
+                                                    if (!spare.empty()) {
+                                                        const std::uint32_t p = spare.back();
+                                                        spare.pop_back();
+                                                        return p;
+                                                    }
+                                                    const std::uint32_t p = NewPage();
+                                                    SetInMap(x.usedPagesPointer, p, true, false);
+                                                    return p;
+                                                });
+            for (const auto& [number, image] : images) {
+                std::span<std::uint8_t> page = pager->Change(number);
+                std::copy(image.begin(), image.end(), page.begin());
+            }
+            // Pages the index no longer needs go back to the free pages.
+            for (std::uint32_t p : spare) {
+                SetInMap(x.usedPagesPointer, p, false, false);
+                SetInMap(kGlobalMap, p, true, true);
+                std::span<std::uint8_t> page = pager->Change(p);
+                std::fill(page.begin(), page.end(), 0);
+            }
+            Put32(pager->Change(table.defPage),
+                  format.tdefFirstEntry +
+                      static_cast<std::size_t>(x.number) * format.indexCountEntry + 4,
+                  distinct);
+        }
+    }
+
     int Insert(std::string_view name, const std::vector<Value>& values) {
         const TableDef table = Table(name);
         RefuseUnkept(table);
         const std::uint16_t columnCount =
             Le16(*pager->Read(table.defPage), format.tdefTableType + 1);
         const std::vector<std::uint8_t> row = PackRow(format.version, table, columnCount, values);
+        for (const IndexData& x : table.indexData)
+            KeyOf(table, x, values);
+        if (!table.indexData.empty())
+            Entries(table); // read before anything changes
         if (format.dataRowTable + 2 + row.size() > format.pageSize)
             throw JetError("The row is too large for a page of table \"" + table.name + "\".");
         std::uint32_t target = 0;
@@ -294,8 +446,14 @@ struct Writer::Impl {
             SetInMap(MapPointer(table.ownedPages), target, true, false);
             SetInMap(MapPointer(table.freeSpacePages), target, true, false);
         }
-        AddRowToPage(pager->Change(target), format, row);
+        const RowId id{target, AddRowToPage(pager->Change(target), format, row)};
         SetRowCount(table, std::int64_t{table.rowCount} + 1);
+        if (!table.indexData.empty()) {
+            // The keys of the row as it reads back, so that they are the checker's keys.
+            reader.reset();
+            AddToIndexes(table, id, *Read().ReadRow(table, id));
+            WriteIndexes(table);
+        }
         return 1;
     }
 
@@ -313,19 +471,22 @@ struct Writer::Impl {
     int Delete(std::string_view name, const Condition& where) {
         const TableDef table = Table(name);
         const Resolved condition = Resolve(table, where);
-        std::vector<RowId> chosen;
-        Read().ForEachRow(table, [&](RowId id, const std::vector<Value>& row) {
+        std::vector<std::pair<RowId, Row>> chosen;
+        Read().ForEachRow(table, [&](RowId id, const Row& row) {
             if (Selects(condition, row))
-                chosen.push_back(id);
+                chosen.emplace_back(id, row);
         });
         if (chosen.empty())
             return 0;
         RefuseUnkept(table);
-        for (const RowId& id : chosen) {
+        for (const auto& [id, row] : chosen) {
+            if (!table.indexData.empty())
+                RemoveFromIndexes(table, id, row);
             RemoveRow(id);
             SetInMap(MapPointer(table.freeSpacePages), id.page, true, false);
         }
         SetRowCount(table, std::int64_t{table.rowCount} - static_cast<std::int64_t>(chosen.size()));
+        WriteIndexes(table);
         return static_cast<int>(chosen.size());
     }
 };
@@ -351,11 +512,17 @@ void Writer::Begin() {
 
 void Writer::Commit() {
     impl_->reader.reset();
-    impl_->pager->Commit();
+    try {
+        impl_->pager->Commit();
+    } catch (...) {
+        impl_->indexEntries.clear();
+        throw;
+    }
 }
 
 void Writer::Rollback() {
     impl_->reader.reset();
+    impl_->indexEntries.clear();
     impl_->pager->Rollback();
 }
 

@@ -3,10 +3,17 @@
 // (see Pager.h for how a commit stays whole through a crash or a full disk).
 //
 // A statement outside Begin/Commit commits by itself; inside a transaction a failed statement is
-// undone alone. Everything that can make a statement fail is found before its first change, so a
-// refusal leaves every byte as it was. The writer refuses, with a description:
-// - tables with indexes (their B-trees are not kept yet), and so relationships that Access
-//   enforces, which live in indexes;
+// undone alone. A statement either completes or leaves every byte as it was: what can be found
+// out before the first change (a value a column can't hold, a value without an index key, a
+// missing value in a required index) is, and what shows only later (a repeated value in a unique
+// index) undoes the statement.
+//
+// Every index of a changed table is kept: after each statement its B-tree is written anew from the
+// table's rows (see IndexWriter.h) over the index's own pages, taking pages from the end of the
+// file or giving them back as the entries need, and the definition's count of distinct keys
+// follows. The writer refuses, with a description:
+// - tables in a relationship that Access enforces (a foreign-key index), whose rules it doesn't
+//   check;
 // - values for Memo, OLE, binary, GUID and decimal columns, which would need long-value pages or
 //   encodings the writer doesn't make; NULL is accepted for them;
 // - tables with an AutoNumber column, whose counter the writer doesn't advance;

@@ -1,0 +1,155 @@
+#include "db/jet/IndexWriter.h"
+
+#include "db/jet/JetFormat.h"
+
+#include <algorithm>
+
+namespace kw::jet {
+
+namespace {
+
+struct Layout {
+    std::size_t prev, next, tail, prefix, mask, first;
+};
+constexpr Layout kJet3{0x08, 0x0C, 0x10, 0x14, 0x16, 0xF8};
+constexpr Layout kJet4{0x0C, 0x10, 0x14, 0x18, 0x1B, 0x1E0};
+
+void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// An entry as stored: the key, the row big-endian (page in three bytes, then the row), and on
+// intermediate pages the child page big-endian.
+std::vector<std::uint8_t> Stored(const SortedEntry& e, std::uint32_t child, bool intermediate) {
+    std::vector<std::uint8_t> b = e.key;
+    b.push_back(static_cast<std::uint8_t>(e.row.page >> 16));
+    b.push_back(static_cast<std::uint8_t>(e.row.page >> 8));
+    b.push_back(static_cast<std::uint8_t>(e.row.page));
+    b.push_back(static_cast<std::uint8_t>(e.row.row));
+    if (intermediate)
+        for (int shift = 24; shift >= 0; shift -= 8)
+            b.push_back(static_cast<std::uint8_t>(child >> shift));
+    return b;
+}
+
+// One page of the tree before it has a number: its entries, and for an intermediate page the
+// pages (by index in the level below) of its children.
+struct Node {
+    std::vector<std::size_t> items; // leaf: entry indexes; intermediate: child node indexes
+    std::size_t last = 0;           // the index of the node's last entry, in `entries`
+};
+
+} // namespace
+
+std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>>
+BuildIndexPages(Version version, std::size_t pageSize, std::uint32_t owner,
+                const std::vector<SortedEntry>& entries, std::uint32_t root,
+                const std::function<std::uint32_t()>& nextPage) {
+    const Layout& l = version == Version::Jet3 ? kJet3 : kJet4;
+    const std::size_t capacity = pageSize - l.first;
+    const auto size = [&](std::size_t entry, bool intermediate) {
+        return entries[entry].key.size() + (intermediate ? 8u : 4u);
+    };
+
+    // Leaves, filled in turn (sizes counted without the shared prefix, so that every page fits).
+    std::vector<std::vector<Node>> levels(1);
+    std::size_t used = capacity + 1;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (used + size(i, false) > capacity) {
+            levels[0].emplace_back();
+            used = 0;
+        }
+        levels[0].back().items.push_back(i);
+        levels[0].back().last = i;
+        used += size(i, false);
+    }
+    if (levels[0].empty())
+        levels[0].emplace_back();
+    // Intermediate levels until one page remains; each page holds an entry for every child but
+    // the last (its tail), so it takes at least two children.
+    while (levels.back().size() > 1) {
+        const std::vector<Node>& below = levels.back();
+        std::vector<Node> level;
+        used = capacity + 1;
+        for (std::size_t c = 0; c < below.size(); ++c) {
+            // Taking child c makes the page's last child so far an entry.
+            if (!level.empty() && used + size(level.back().last, true) <= capacity) {
+                used += size(level.back().last, true);
+            } else {
+                level.emplace_back();
+                used = 0;
+            }
+            level.back().items.push_back(c);
+            level.back().last = below[c].last;
+        }
+        if (level.size() > 1 && level.back().items.size() < 2) {
+            Node& before = level[level.size() - 2];
+            level.back().items.insert(level.back().items.begin(), before.items.back());
+            before.items.pop_back();
+            before.last = below[before.items.back()].last;
+        }
+        levels.push_back(std::move(level));
+    }
+
+    // Page numbers: the root keeps its page; the others, level by level from the top.
+    std::vector<std::vector<std::uint32_t>> numbers(levels.size());
+    for (std::size_t depth = levels.size(); depth-- > 0;)
+        for (std::size_t i = 0; i < levels[depth].size(); ++i)
+            numbers[depth].push_back(depth + 1 == levels.size() ? root : nextPage());
+
+    std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> pages;
+    for (std::size_t depth = levels.size(); depth-- > 0;) {
+        const bool intermediate = depth > 0;
+        for (std::size_t i = 0; i < levels[depth].size(); ++i) {
+            const Node& node = levels[depth][i];
+            std::vector<std::vector<std::uint8_t>> stored;
+            std::size_t keyLength = SIZE_MAX;
+            const std::size_t count = intermediate ? node.items.size() - 1 : node.items.size();
+            for (std::size_t k = 0; k < count; ++k) {
+                const std::size_t item = node.items[k];
+                const std::size_t entry = intermediate ? levels[depth - 1][item].last : item;
+                stored.push_back(Stored(entries[entry], intermediate ? numbers[depth - 1][item] : 0,
+                                        intermediate));
+                keyLength = std::min(keyLength, entries[entry].key.size());
+            }
+            // The prefix that every entry shares, within the keys only.
+            std::size_t prefix = stored.empty() ? 0 : std::min<std::size_t>(keyLength, 255);
+            for (const auto& s : stored)
+                prefix = std::min<std::size_t>(
+                    prefix, std::mismatch(s.begin(), s.begin() + std::min(prefix, s.size()),
+                                          stored.front().begin())
+                                    .first -
+                                s.begin());
+            std::vector<std::uint8_t> page(pageSize, 0);
+            page[0] = intermediate ? PageType::IndexNode : PageType::IndexLeaf;
+            page[1] = 0x01;
+            Put32(page, 4, owner);
+            const auto& row = numbers[depth];
+            Put32(page, l.prev, i > 0 ? row[i - 1] : 0);
+            Put32(page, l.next, i + 1 < row.size() ? row[i + 1] : 0);
+            Put32(page, l.tail, intermediate ? numbers[depth - 1][node.items.back()] : 0);
+            page[l.prefix] = static_cast<std::uint8_t>(prefix);
+            if (version == Version::Jet4)
+                page[l.prefix + 1] = static_cast<std::uint8_t>(prefix >> 8);
+            else if (intermediate)
+                page[l.prefix + 1] = 0x01; // as Access 97 writes it
+            std::size_t at = l.first;
+            for (std::size_t k = 0; k < stored.size(); ++k) {
+                const std::size_t skip = k == 0 ? 0 : prefix;
+                std::copy(stored[k].begin() + static_cast<std::ptrdiff_t>(skip), stored[k].end(),
+                          page.begin() + static_cast<std::ptrdiff_t>(at));
+                at += stored[k].size() - skip;
+                const std::size_t bit = at - l.first;
+                page[l.mask + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+            }
+            const std::size_t free = pageSize - at;
+            page[2] = static_cast<std::uint8_t>(free);
+            page[3] = static_cast<std::uint8_t>(free >> 8);
+            pages.emplace_back(row[i], std::move(page));
+        }
+    }
+    return pages;
+}
+
+} // namespace kw::jet
