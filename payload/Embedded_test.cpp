@@ -87,9 +87,10 @@ TEST(EmbeddedPayload, HoldsNoMoreThanAboutOneBlobInMemoryWhateverThePageCacheHol
         ASSERT_GT(before, 0);
         ASSERT_TRUE(SaveResources(inst.Folder(), nullptr));
         // 135 MB went through; what stays or stayed resident is the largest blob (1 MB) and the
-        // pages around it, not the payload.
+        // pages around it, not the payload: at most the largest blob and 8 MB at any moment
+        // (room for the sanitizers' quarantine of freed memory).
         EXPECT_LT(StatusKb("VmRSS") - before, 4 * 1024);
-        EXPECT_LT(StatusKb("VmHWM") - before, 2 * 1031 + 4 * 1024);
+        EXPECT_LT(StatusKb("VmHWM") - before, 1031 + 8 * 1024);
     }
 }
 
