@@ -73,13 +73,8 @@ std::string LoadResString(std::int32_t id) {
     const payload::Entry* entry = FindEntry(payload::StringEntryName(id));
     if (!entry)
         throw Failure("Bron met nummer " + std::to_string(id) + " niet gevonden");
-    const auto file = gPayload->file.Bytes();
-    const auto bytes = payload::EntryData(file, *entry);
-    std::string text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    // The entry's pages (and those that the kernel mapped around them) leave this process's
-    // memory again, else reading the catalogue string by string would add up to megabytes.
-    gPayload->file.Release(HeaderToEnd(file, *entry, bytes));
-    return text;
+    const auto bytes = payload::EntryData(gPayload->file.Bytes(), *entry);
+    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 std::unique_ptr<Blob> LoadResData(const std::string& name, const std::string& type) {
