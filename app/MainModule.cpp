@@ -2,10 +2,10 @@
 
 #include "app/CommandLine.h"
 #include "app/Update.h"
+#include "app/WizardModule.h"
 #include "log/Log.h"
 #include "payload/PayloadOperations.h"
 #include "sys/Ui.h"
-#include "wizard/Wizard.h"
 
 #include <filesystem>
 
@@ -52,7 +52,7 @@ int Main(int argc, char** argv) {
     gLog = std::make_unique<Log>();
     gLog->SetFilename("Kwastor.log");
     const std::optional<std::string> tail = CommandTail(argc, argv);
-    const int status = tail ? HandleCommandLine(Trim(*tail)) : RunWizard(argc, argv);
+    const int status = tail ? HandleCommandLine(Trim(*tail)) : RunWizardModule(argc, argv);
     // A script's user learns where the reason for a failed mode is written.
     if (tail && status == kExitFailed && gLog->Opened())
         MsgBox("Zie het logbestand '" + std::filesystem::absolute(gLog->Filename()).string() +

@@ -4,6 +4,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <list>
+#include <memory>
+
 namespace kw {
 
 namespace {
@@ -12,24 +16,66 @@ namespace {
     throw Failure(sqlite3_errmsg(db));
 }
 
-// One prepared statement. A text holding more than one statement is refused rather than run in
+// Prepares a text, refusing one that holds more than one statement rather than running it in
 // part, since the engine would silently skip the rest.
+sqlite3_stmt* Prepare(sqlite3* db, const std::string& sql) {
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size() + 1),
+                           SQLITE_PREPARE_PERSISTENT, &stmt, &tail) != SQLITE_OK)
+        Fail(db);
+    if (!stmt)
+        throw Failure("Lege SQL-opdracht");
+    for (; tail && *tail; ++tail)
+        if (*tail != ' ' && *tail != '\t' && *tail != '\r' && *tail != '\n' && *tail != ';') {
+            sqlite3_finalize(stmt);
+            throw Failure("Meer dan een SQL-opdracht in een keer");
+        }
+    return stmt;
+}
+
+// The statements prepared so far, by their text, the most recently used first. A text that comes
+// again (the highest link of a category, asked once per pictogram) is prepared only once; the
+// bound keeps texts that never come again (the inserts) from piling up.
+class StatementCache {
+public:
+    explicit StatementCache(sqlite3* db) : db_(db) {}
+    ~StatementCache() {
+        for (auto& entry : entries_)
+            sqlite3_finalize(entry.second);
+    }
+    StatementCache(const StatementCache&) = delete;
+    StatementCache& operator=(const StatementCache&) = delete;
+
+    sqlite3_stmt* Get(const std::string& sql) {
+        auto it = std::find_if(entries_.begin(), entries_.end(),
+                               [&](const auto& entry) { return entry.first == sql; });
+        if (it == entries_.end()) {
+            sqlite3_stmt* stmt = Prepare(db_, sql);
+            if (entries_.size() == kCapacity) {
+                sqlite3_finalize(entries_.back().second);
+                entries_.pop_back();
+            }
+            entries_.emplace_front(sql, stmt);
+            return stmt;
+        }
+        entries_.splice(entries_.begin(), entries_, it);
+        return it->second;
+    }
+
+private:
+    static constexpr std::size_t kCapacity = 32;
+    sqlite3* db_;
+    std::list<std::pair<std::string, sqlite3_stmt*>> entries_;
+};
+
+// One run of a cached statement; reset at the end, so that a query read only up to its first
+// row holds no lock on the file afterwards.
 class Statement {
 public:
-    Statement(sqlite3* db, const std::string& sql) : db_(db) {
-        const char* tail = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size() + 1), &stmt_, &tail) !=
-            SQLITE_OK)
-            Fail(db);
-        if (!stmt_)
-            throw Failure("Lege SQL-opdracht");
-        for (; tail && *tail; ++tail)
-            if (*tail != ' ' && *tail != '\t' && *tail != '\r' && *tail != '\n' && *tail != ';') {
-                sqlite3_finalize(stmt_);
-                throw Failure("Meer dan een SQL-opdracht in een keer");
-            }
-    }
-    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(sqlite3* db, StatementCache& cache, const std::string& sql)
+        : db_(db), stmt_(cache.Get(sql)) {}
+    ~Statement() { sqlite3_reset(stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -46,7 +92,7 @@ public:
 
 private:
     sqlite3* db_;
-    sqlite3_stmt* stmt_ = nullptr;
+    sqlite3_stmt* stmt_;
 };
 
 FieldValue Column(sqlite3_stmt* stmt, int i) {
@@ -67,14 +113,17 @@ FieldValue Column(sqlite3_stmt* stmt, int i) {
 
 class SqliteConnection final : public Connection {
 public:
-    explicit SqliteConnection(sqlite3* db) : db_(db) {}
-    // close_v2 also copes with statements that are still open, should there be any.
-    ~SqliteConnection() override { sqlite3_close_v2(db_); }
+    explicit SqliteConnection(sqlite3* db)
+        : db_(db), cache_(std::make_unique<StatementCache>(db)) {}
+    ~SqliteConnection() override {
+        cache_.reset(); // the statements go before their connection
+        sqlite3_close_v2(db_);
+    }
     SqliteConnection(const SqliteConnection&) = delete;
     SqliteConnection& operator=(const SqliteConnection&) = delete;
 
     std::int32_t Execute(const std::string& sql) override {
-        Statement st(db_, sql);
+        Statement st(db_, *cache_, sql);
         const sqlite3_int64 before = sqlite3_total_changes64(db_);
         while (st.Step()) {
         }
@@ -86,7 +135,7 @@ public:
     }
 
     std::unique_ptr<Recordset> Query(const std::string& sql) override {
-        Statement st(db_, sql);
+        Statement st(db_, *cache_, sql);
         const int count = sqlite3_column_count(st.get());
         std::vector<std::string> columns;
         for (int i = 0; i < count; ++i)
@@ -115,6 +164,7 @@ private:
     }
 
     sqlite3* db_;
+    std::unique_ptr<StatementCache> cache_;
 };
 
 } // namespace

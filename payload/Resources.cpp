@@ -19,18 +19,27 @@ struct Payload {
     payload::Directory directory;
 };
 
+// The part of the file from an entry's header to the end of its data, the pages that reading
+// the entry brings in.
+std::span<const std::byte> HeaderToEnd(std::span<const std::byte> file, const payload::Entry& entry,
+                                       std::span<const std::byte> data) {
+    const std::byte* from = file.data() + entry.header;
+    return {from, static_cast<std::size_t>(data.data() + data.size() - from)};
+}
+
 // A blob's bytes where they lie in the mapped payload; the payload stays mapped while a blob
-// lives, and the blob's pages leave this process's memory with it.
+// lives, and the blob's pages, its header's included, leave this process's memory with it.
 class StoredBlob final : public Blob {
 public:
-    StoredBlob(std::shared_ptr<const Payload> payload, std::span<const std::byte> bytes)
-        : payload_(std::move(payload)), bytes_(bytes) {}
-    ~StoredBlob() override { payload_->file.Release(bytes_); }
+    StoredBlob(std::shared_ptr<const Payload> payload, std::span<const std::byte> bytes,
+               std::span<const std::byte> held)
+        : payload_(std::move(payload)), bytes_(bytes), held_(held) {}
+    ~StoredBlob() override { payload_->file.Release(held_); }
     std::span<const std::byte> Bytes() const override { return bytes_; }
 
 private:
     std::shared_ptr<const Payload> payload_;
-    std::span<const std::byte> bytes_;
+    std::span<const std::byte> bytes_, held_;
 };
 
 std::string gPayloadFile; // empty: the program file
@@ -75,8 +84,8 @@ std::unique_ptr<Blob> LoadResData(const std::string& name, const std::string& ty
         gPayload->file.Populate(file.subspan(
             entry.header, std::min<std::uint64_t>(file.size() - entry.header,
                                                   entry.size + entry.name.size() + 64)));
-    return std::make_unique<StoredBlob>(gPayload,
-                                        payload::EntryData(gPayload->file.Bytes(), entry));
+    const auto data = payload::EntryData(file, entry);
+    return std::make_unique<StoredBlob>(gPayload, data, HeaderToEnd(file, entry, data));
 }
 
 std::int64_t ResourceSize(const std::string& name, const std::string& type) {
