@@ -44,8 +44,11 @@ public:
 
     /// Creates the temporary file, never through a link, with the folder's owner when root.
     bool Create() {
-        files_.Remove(temporary_); // a killed run's leftover, if any
         handle_ = files_.CreateNew(temporary_);
+        // A killed run's leftover holds the name: it goes, and the file is created once more.
+        if (handle_ == kInvalidFile && files_.Kind(temporary_) != FileKind::Missing &&
+            files_.Remove(temporary_))
+            handle_ = files_.CreateNew(temporary_);
         created_ = handle_ != kInvalidFile;
         return created_ && files_.TakeFolderOwner(handle_, FolderOf(final_));
     }
@@ -117,6 +120,7 @@ bool SaveResources(const std::string& folder, StatusLabel* label) {
     gLog->printf("SaveResources() : beginnen met kopieren van de bestanden.");
     try {
         const std::int32_t n = CheckedEntryCount();
+        const FileBatch batch(Files());
         struct Row {
             std::string prefix, start, extension;
         };

@@ -12,11 +12,53 @@ namespace kw {
 
 namespace {
 
+// Blobs are read in the order in which they lie in the file. Their pages are brought in and given
+// back a step at a time rather than blob by blob: two system calls per step instead of two per
+// blob, and at most a step on either side of the blob in use stays mapped.
+constexpr std::size_t kPageStep = 512 * 1024;
+
 struct Payload {
     explicit Payload(const std::string& path)
         : file(path), directory(payload::ReadDirectory(file.Bytes())) {}
+
+    /// Maps `part`, and what follows it up to a step, unless an earlier call did.
+    void Bring(std::span<const std::byte> part) {
+        const auto bytes = file.Bytes();
+        const std::byte* end = part.data() + part.size();
+        if (part.data() >= populatedFrom_ && end <= populatedTo_)
+            return;
+        populatedFrom_ = part.data();
+        populatedTo_ = std::min(bytes.data() + bytes.size(),
+                                std::max(end, part.data() + std::min(kPageStep, bytes.size())));
+        file.Populate({populatedFrom_, populatedTo_});
+    }
+
+    /// `part` is no longer in use: its pages go with those of the blobs before it, once they
+    /// make up a step, or at once when the next blob lies before them.
+    void Done(std::span<const std::byte> part) {
+        const std::byte* end = part.data() + part.size();
+        if (heldFrom_ && part.data() < heldFrom_) {
+            file.Release({heldFrom_, heldTo_});
+            heldFrom_ = nullptr;
+        }
+        if (!heldFrom_)
+            heldFrom_ = part.data();
+        heldTo_ = std::max(heldTo_, end);
+        if (static_cast<std::size_t>(heldTo_ - heldFrom_) >= kPageStep) {
+            file.Release({heldFrom_, heldTo_});
+            heldFrom_ = heldTo_ = nullptr;
+            populatedFrom_ = populatedTo_ = nullptr; // the release may have taken those too
+        }
+    }
+
     MappedFile file;
     payload::Directory directory;
+
+private:
+    const std::byte* populatedFrom_ = nullptr;
+    const std::byte* populatedTo_ = nullptr;
+    const std::byte* heldFrom_ = nullptr;
+    const std::byte* heldTo_ = nullptr;
 };
 
 // The part of the file from an entry's header to the end of its data, the pages that reading
@@ -28,28 +70,28 @@ std::span<const std::byte> HeaderToEnd(std::span<const std::byte> file, const pa
 }
 
 // A blob's bytes where they lie in the mapped payload; the payload stays mapped while a blob
-// lives, and the blob's pages, its header's included, leave this process's memory with it.
+// lives.
 class StoredBlob final : public Blob {
 public:
-    StoredBlob(std::shared_ptr<const Payload> payload, std::span<const std::byte> bytes,
+    StoredBlob(std::shared_ptr<Payload> payload, std::span<const std::byte> bytes,
                std::span<const std::byte> held)
         : payload_(std::move(payload)), bytes_(bytes), held_(held) {}
-    ~StoredBlob() override { payload_->file.Release(held_); }
+    ~StoredBlob() override { payload_->Done(held_); }
     std::span<const std::byte> Bytes() const override { return bytes_; }
 
 private:
-    std::shared_ptr<const Payload> payload_;
+    std::shared_ptr<Payload> payload_;
     std::span<const std::byte> bytes_, held_;
 };
 
 std::string gPayloadFile; // empty: the program file
-std::shared_ptr<const Payload> gPayload;
+std::shared_ptr<Payload> gPayload;
 
 // Opens the payload on first use and keeps it open; a failed open is tried again next time.
-const std::shared_ptr<const Payload>& OpenPayload() {
+const std::shared_ptr<Payload>& OpenPayload() {
     if (!gPayload)
-        gPayload = std::make_shared<const Payload>(gPayloadFile.empty() ? ProgramFilePath()
-                                                                        : gPayloadFile);
+        gPayload =
+            std::make_shared<Payload>(gPayloadFile.empty() ? ProgramFilePath() : gPayloadFile);
     return gPayload;
 }
 
@@ -81,9 +123,9 @@ std::unique_ptr<Blob> LoadResData(const std::string& name, const std::string& ty
     const payload::Entry& entry = FindBlob(name, type);
     const auto file = gPayload->file.Bytes();
     if (entry.header < file.size())
-        gPayload->file.Populate(file.subspan(
-            entry.header, std::min<std::uint64_t>(file.size() - entry.header,
-                                                  entry.size + entry.name.size() + 64)));
+        gPayload->Bring(file.subspan(entry.header,
+                                     std::min<std::uint64_t>(file.size() - entry.header,
+                                                             entry.size + entry.name.size() + 64)));
     const auto data = payload::EntryData(file, entry);
     return std::make_unique<StoredBlob>(gPayload, data, HeaderToEnd(file, entry, data));
 }

@@ -49,6 +49,23 @@ public:
     virtual FileKind Kind(const std::string& path) = 0;
     /// True when path names an existing ordinary file (not a folder), following links.
     virtual bool IsOrdinaryFile(const std::string& path) = 0;
+    /// Between these two, many files are created in the same few folders, and what the platform
+    /// looks up for each of them that stays the same meanwhile (a folder's owner, the file mode
+    /// that a new file gets) may be looked up once.
+    virtual void BeginBatch() {}
+    virtual void EndBatch() {}
+};
+
+/// One batch (FileApi::BeginBatch) for as long as the object lives.
+class FileBatch {
+public:
+    explicit FileBatch(FileApi& files) : files_(files) { files_.BeginBatch(); }
+    ~FileBatch() { files_.EndBatch(); }
+    FileBatch(const FileBatch&) = delete;
+    FileBatch& operator=(const FileBatch&) = delete;
+
+private:
+    FileApi& files_;
 };
 
 /// An existing ordinary file opened and locked for as long as the object lives, so that no other

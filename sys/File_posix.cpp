@@ -2,15 +2,26 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace kw {
 
 namespace {
 
 constexpr mode_t kFileMode = 0644;
+
+// The owner that a folder's new files should get, and whether a file created there by this
+// process has it already.
+struct FolderOwner {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    bool newFilesHaveIt = false;
+};
 
 class PosixFiles final : public FileApi {
 public:
@@ -20,7 +31,8 @@ public:
         if (fd < 0)
             return kInvalidFile;
         // The umask may have taken bits away; the installation's users need to read the file.
-        if (::fchmod(fd, kFileMode) != 0) {
+        const bool masked = !batch_ || (batch_->umask & kFileMode) != 0;
+        if (masked && ::fchmod(fd, kFileMode) != 0) {
             ::close(fd);
             ::unlink(path.c_str());
             return kInvalidFile;
@@ -47,11 +59,11 @@ public:
     }
 
     bool TakeFolderOwner(FileHandle file, const std::string& folder) override {
-        if (::geteuid() != 0)
+        if (euid_ != 0)
             return true;
-        struct stat st {};
-        return ::stat(folder.c_str(), &st) == 0 &&
-               ::fchown(static_cast<int>(file), st.st_uid, st.st_gid) == 0;
+        const std::optional<FolderOwner> owner = OwnerOf(folder);
+        return owner && (owner->newFilesHaveIt ||
+                         ::fchown(static_cast<int>(file), owner->uid, owner->gid) == 0);
     }
 
     std::int64_t Write(FileHandle file, const void* data, std::size_t size) override {
@@ -81,6 +93,42 @@ public:
         struct stat st {};
         return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     }
+
+    void BeginBatch() override {
+        batch_.emplace();
+        batch_->umask = ::umask(0);
+        ::umask(batch_->umask);
+    }
+
+    void EndBatch() override { batch_.reset(); }
+
+private:
+    // Looked up once per batch: a folder's owner does not change while its files are written.
+    std::optional<FolderOwner> OwnerOf(const std::string& folder) {
+        if (batch_)
+            for (const auto& [name, owner] : batch_->owners)
+                if (name == folder)
+                    return owner;
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) != 0)
+            return std::nullopt;
+        // A new file has this process's owner and group, or the group of a set-group-ID folder.
+        const FolderOwner owner{st.st_uid, st.st_gid,
+                                st.st_uid == euid_ &&
+                                    (st.st_gid == egid_ || (st.st_mode & S_ISGID) != 0)};
+        if (batch_)
+            batch_->owners.emplace_back(folder, owner);
+        return owner;
+    }
+
+    struct Batch {
+        mode_t umask = 0;
+        std::vector<std::pair<std::string, FolderOwner>> owners;
+    };
+    // This program never changes its user or group.
+    const uid_t euid_ = ::geteuid();
+    const gid_t egid_ = ::getegid();
+    std::optional<Batch> batch_;
 };
 
 } // namespace
