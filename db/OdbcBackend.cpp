@@ -1,9 +1,7 @@
 #include "db/Backend.h"
+#include "db/OdbcLibrary.h"
 
 #include "sys/Failure.h"
-
-#include <sql.h>
-#include <sqlext.h>
 
 namespace kw {
 
@@ -21,7 +19,7 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
     for (SQLSMALLINT i = 1;
-         Ok(SQLGetDiagRec(type, handle, i, state, &native, message, sizeof message, &length));
+         Ok(Odbc().GetDiagRec(type, handle, i, state, &native, message, sizeof message, &length));
          ++i) {
         if (!text.empty())
             text += "; ";
@@ -38,20 +36,20 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
 class OdbcHandles {
 public:
     OdbcHandles() {
-        if (!Ok(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_)))
+        if (!Ok(Odbc().AllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_)))
             throw Failure("ODBC-omgeving kan niet aangemaakt worden");
-        if (!Ok(SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
-                              reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
+        if (!Ok(Odbc().SetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
+                                  reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
             Fail(SQL_HANDLE_ENV, env_);
-        if (!Ok(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_)))
+        if (!Ok(Odbc().AllocHandle(SQL_HANDLE_DBC, env_, &dbc_)))
             Fail(SQL_HANDLE_ENV, env_);
     }
     ~OdbcHandles() {
         if (connected_)
-            SQLDisconnect(dbc_);
+            Odbc().Disconnect(dbc_);
         if (dbc_)
-            SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-        SQLFreeHandle(SQL_HANDLE_ENV, env_);
+            Odbc().FreeHandle(SQL_HANDLE_DBC, dbc_);
+        Odbc().FreeHandle(SQL_HANDLE_ENV, env_);
     }
     OdbcHandles(const OdbcHandles&) = delete;
     OdbcHandles& operator=(const OdbcHandles&) = delete;
@@ -60,8 +58,8 @@ public:
         std::string in = connectionString;
         SQLCHAR out[1024];
         SQLSMALLINT outLength = 0;
-        if (!Ok(SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS, out,
-                                 sizeof out, &outLength, SQL_DRIVER_NOPROMPT)))
+        if (!Ok(Odbc().DriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS,
+                                     out, sizeof out, &outLength, SQL_DRIVER_NOPROMPT)))
             Fail(SQL_HANDLE_DBC, dbc_);
         connected_ = true;
     }
@@ -77,18 +75,18 @@ private:
 class Statement {
 public:
     Statement(SQLHDBC dbc, const std::string& sql) {
-        if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt_)))
+        if (!Ok(Odbc().AllocHandle(SQL_HANDLE_STMT, dbc, &stmt_)))
             Fail(SQL_HANDLE_DBC, dbc);
         std::string text = sql;
-        rc_ = SQLExecDirect(stmt_, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+        rc_ = Odbc().ExecDirect(stmt_, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
         // A searched DELETE or UPDATE that matched no row answers SQL_NO_DATA.
         if (!Ok(rc_) && rc_ != SQL_NO_DATA) {
             std::string description = Diagnostics(SQL_HANDLE_STMT, stmt_);
-            SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+            Odbc().FreeHandle(SQL_HANDLE_STMT, stmt_);
             throw Failure(description);
         }
     }
-    ~Statement() { SQLFreeHandle(SQL_HANDLE_STMT, stmt_); }
+    ~Statement() { Odbc().FreeHandle(SQL_HANDLE_STMT, stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -104,12 +102,12 @@ FieldValue ReadNumber(SQLHSTMT stmt, SQLUSMALLINT column, bool whole) {
     SQLLEN indicator = 0;
     if (whole) {
         SQLBIGINT value = 0;
-        if (!Ok(SQLGetData(stmt, column, SQL_C_SBIGINT, &value, 0, &indicator)))
+        if (!Ok(Odbc().GetData(stmt, column, SQL_C_SBIGINT, &value, 0, &indicator)))
             Fail(SQL_HANDLE_STMT, stmt);
         return indicator == SQL_NULL_DATA ? FieldValue{} : FieldValue{std::int64_t{value}};
     }
     double value = 0;
-    if (!Ok(SQLGetData(stmt, column, SQL_C_DOUBLE, &value, 0, &indicator)))
+    if (!Ok(Odbc().GetData(stmt, column, SQL_C_DOUBLE, &value, 0, &indicator)))
         Fail(SQL_HANDLE_STMT, stmt);
     return indicator == SQL_NULL_DATA ? FieldValue{} : FieldValue{value};
 }
@@ -121,7 +119,7 @@ FieldValue ReadText(SQLHSTMT stmt, SQLUSMALLINT column) {
     for (;;) {
         SQLLEN indicator = 0;
         const SQLRETURN rc =
-            SQLGetData(stmt, column, SQL_C_CHAR, buffer, sizeof buffer, &indicator);
+            Odbc().GetData(stmt, column, SQL_C_CHAR, buffer, sizeof buffer, &indicator);
         if (rc == SQL_NO_DATA)
             return text;
         if (!Ok(rc))
@@ -166,7 +164,7 @@ public:
         if (st.NoData())
             return 0;
         SQLLEN count = 0;
-        if (!Ok(SQLRowCount(st.get(), &count)))
+        if (!Ok(Odbc().RowCount(st.get(), &count)))
             Fail(SQL_HANDLE_STMT, st.get());
         // Statements that change no rows (and queries) may answer -1: nothing was affected.
         return count < 0 ? 0 : static_cast<std::int32_t>(count);
@@ -175,7 +173,7 @@ public:
     std::unique_ptr<Recordset> Query(const std::string& sql) override {
         Statement st(handles_.dbc(), sql);
         SQLSMALLINT count = 0;
-        if (!Ok(SQLNumResultCols(st.get(), &count)))
+        if (!Ok(Odbc().NumResultCols(st.get(), &count)))
             Fail(SQL_HANDLE_STMT, st.get());
         std::vector<std::string> columns;
         std::vector<SQLSMALLINT> types;
@@ -183,14 +181,14 @@ public:
             SQLCHAR name[256];
             SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
             SQLULEN size = 0;
-            if (!Ok(SQLDescribeCol(st.get(), i, name, sizeof name, &nameLength, &type, &size,
-                                   &digits, &nullable)))
+            if (!Ok(Odbc().DescribeCol(st.get(), i, name, sizeof name, &nameLength, &type, &size,
+                                       &digits, &nullable)))
                 Fail(SQL_HANDLE_STMT, st.get());
             columns.emplace_back(reinterpret_cast<const char*>(name));
             types.push_back(type);
         }
         std::optional<std::vector<FieldValue>> row;
-        const SQLRETURN rc = SQLFetch(st.get());
+        const SQLRETURN rc = Odbc().Fetch(st.get());
         if (Ok(rc)) {
             row.emplace();
             for (SQLUSMALLINT i = 1; i <= count; ++i)
@@ -214,12 +212,13 @@ public:
 private:
     void SetAutocommit(bool on) {
         const auto value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
-        if (!Ok(SQLSetConnectAttr(handles_.dbc(), SQL_ATTR_AUTOCOMMIT,
-                                  reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(value)), 0)))
+        if (!Ok(Odbc().SetConnectAttr(handles_.dbc(), SQL_ATTR_AUTOCOMMIT,
+                                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(value)),
+                                      0)))
             Fail(SQL_HANDLE_DBC, handles_.dbc());
     }
     void EndTransaction(SQLSMALLINT completion) {
-        if (!Ok(SQLEndTran(SQL_HANDLE_DBC, handles_.dbc(), completion)))
+        if (!Ok(Odbc().EndTran(SQL_HANDLE_DBC, handles_.dbc(), completion)))
             Fail(SQL_HANDLE_DBC, handles_.dbc());
     }
 
