@@ -1,3 +1,6 @@
+// The ODBC headers need the Windows types first.
+#include <windows.h>
+
 #include "db/OdbcLibrary.h"
 
 namespace kw {

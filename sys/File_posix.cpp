@@ -23,6 +23,12 @@ struct FolderOwner {
     bool newFilesHaveIt = false;
 };
 
+// What a batch of files looks up once.
+struct Batch {
+    mode_t umask = 0;
+    std::vector<std::pair<std::string, FolderOwner>> owners;
+};
+
 class PosixFiles final : public FileApi {
 public:
     FileHandle CreateNew(const std::string& path) override {
@@ -121,10 +127,6 @@ private:
         return owner;
     }
 
-    struct Batch {
-        mode_t umask = 0;
-        std::vector<std::pair<std::string, FolderOwner>> owners;
-    };
     // This program never changes its user or group.
     const uid_t euid_ = ::geteuid();
     const gid_t egid_ = ::getegid();
