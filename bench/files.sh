@@ -5,7 +5,7 @@
 # cache may be dropped; peak memory of each mode against the largest blob + 8 MB, with the program
 # file out of the page cache and in it; start-up to the usage text against /bin/true, and the Qt
 # libraries that the usage text loads.
-# Needs: cmake, ninja, GNU time (/usr/bin/time), tar, zip, unzip, sqlite3. Optional: BUILD,
+# Needs: cmake, ninja, GNU time (/usr/bin/time), tar, zip, unzip, sqlite3. Optional: strace, BUILD,
 # ROUNDS (paired rounds, default 11), HEADER=0 (no table header).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -116,3 +116,19 @@ row "start-up to the usage text vs /bin/true" start "/bin/true" true "<= 3"
 (cd "$work/cwd" && LD_DEBUG=files LD_DEBUG_OUTPUT="$work/ld" "$kwastor" usage >/dev/null 2>&1) || true
 qt=$(cat "$work"/ld.* | { grep -o "file=libQt[^ ]*" || true; } | sort -u | wc -l)
 note "Qt libraries loaded for the usage text" "$qt (target 0)"
+libs=$(cat "$work"/ld.* | { grep -o "file=[^ ]*" || true; } | sort -u | wc -l)
+note "libraries loaded for the usage text" "$libs"
+
+# System calls, which a busy machine does not change: the whole run of each side.
+if command -v strace >/dev/null; then
+  calls() { awk '$NF == "total" { print $4 }' "$1"; }
+  rm -rf "$work/sc" && empty_installation "$work/sc"
+  (cd "$work/cwd" && strace -f -c -o "$work/strace.k" "$kwastor" bestanden "$work/sc/" >/dev/null)
+  rm -rf "$work/sc" && empty_installation "$work/sc"
+  strace -f -c -o "$work/strace.cp" bash -c "$(declare -p folders media); $(declare -f copy_media);
+    copy_media '$work/sc'"
+  note "bestanden, system calls (strace -c -f)" \
+    "$(calls "$work/strace.k") against cp -r $(calls "$work/strace.cp") for the same 1,232 files"
+else
+  note "bestanden, system calls" "skipped: strace is not installed"
+fi
