@@ -9,6 +9,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace kw {
@@ -231,32 +232,52 @@ TEST(SaveResources, NamesInTheWayAreReplacedNeverWrittenThrough) {
     EXPECT_EQ(CountFiles(inst.Path()), 4u);
 }
 
-// New files can be read by everyone whatever the umask, belong (when root writes them) to the
-// owner of their folder, and may go through a folder that is a link to another disk.
+// A default ACL that leaves others nothing (user::rwx group::r-x other::---), in the form the
+// kernel takes it; false where the file system has no ACLs.
+bool DenyOthersByDefault(const path& folder) {
+    struct Entry {
+        std::uint16_t tag, perm;
+        std::uint32_t id;
+    };
+    struct {
+        std::uint32_t version = 2;
+        Entry entries[3] = {{0x01, 7, ~0u}, {0x04, 5, ~0u}, {0x20, 0, ~0u}};
+    } acl;
+    return ::setxattr(folder.c_str(), "system.posix_acl_default", &acl, sizeof acl, 0) == 0;
+}
+
+// New files can be read by everyone whatever the umask or a folder's default ACL, belong (when
+// root writes them) to the owner of their folder, and may go through a folder that is a link to
+// another disk.
 TEST(SaveResources, FilesBelongToTheInstallationsOwner) {
-    LogCapture log;
-    RecordingMessageSink boxes;
-    ScopedPayload payload(SmallPayload(1));
-    TestInstallation inst;
-    test::TempDir otherDisk;
-    test::fs::remove(inst.Path() / "thumbs");
-    test::fs::create_directory_symlink(otherDisk.Path(), inst.Path() / "thumbs");
-    const bool root = ::geteuid() == 0;
-    if (root) {
-        for (const char* folder : kFolders)
-            ASSERT_EQ(::chown((inst.Path() / folder).c_str(), 4321, 8765), 0);
-    }
-    const mode_t umask = ::umask(077);
-    const bool ok = SaveResources(inst.Folder(), nullptr);
-    ::umask(umask);
-    ASSERT_TRUE(ok);
-    EXPECT_TRUE(test::fs::exists(otherDisk.Path() / "i1173.bmp"));
-    for (const path& file : FilesOf(inst, "1173")) {
-        struct stat st {};
-        ASSERT_EQ(::stat(file.c_str(), &st), 0) << file;
-        EXPECT_EQ(st.st_mode & 07777, 0644u) << file;
+    for (const mode_t mask : {mode_t{077}, mode_t{022}}) {
+        SCOPED_TRACE(mask);
+        LogCapture log;
+        RecordingMessageSink boxes;
+        ScopedPayload payload(SmallPayload(1));
+        TestInstallation inst;
+        test::TempDir otherDisk;
+        test::fs::remove(inst.Path() / "thumbs");
+        test::fs::create_directory_symlink(otherDisk.Path(), inst.Path() / "thumbs");
+        DenyOthersByDefault(inst.Path() / "geluiden/vrouw");
+        const bool root = ::geteuid() == 0;
         if (root) {
-            EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(4321u, 8765u)) << file;
+            for (const char* folder : kFolders)
+                ASSERT_EQ(::chown((inst.Path() / folder).c_str(), 4321, 8765), 0);
+        }
+        const mode_t umask = ::umask(mask);
+        const bool ok = SaveResources(inst.Folder(), nullptr);
+        ::umask(umask);
+        ASSERT_TRUE(ok);
+        EXPECT_TRUE(test::fs::exists(otherDisk.Path() / "i1173.bmp"));
+        for (const path& file : FilesOf(inst, "1173")) {
+            struct stat st {};
+            ASSERT_EQ(::stat(file.c_str(), &st), 0) << file;
+            EXPECT_EQ(st.st_mode & 07777, 0644u) << file;
+            if (root) {
+                EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(4321u, 8765u))
+                    << file;
+            }
         }
     }
 }

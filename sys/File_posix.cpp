@@ -5,6 +5,7 @@
 #include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -15,18 +16,26 @@ namespace {
 
 constexpr mode_t kFileMode = 0644;
 
-// The owner that a folder's new files should get, and whether a file created there by this
-// process has it already.
-struct FolderOwner {
+// What a folder decides about the files created in it: the owner that they should get, whether
+// a file created there by this process has it already, and whether the umask alone takes bits
+// away from a new file's mode (a default ACL takes its place).
+struct FolderFacts {
     uid_t uid = 0;
     gid_t gid = 0;
-    bool newFilesHaveIt = false;
+    bool newFilesHaveOwner = false;
+    bool umaskDecidesMode = false;
 };
+
+// The folder that holds the file: everything up to its last separator.
+std::string FolderOf(const std::string& path) {
+    const std::size_t end = path.rfind('/');
+    return end == std::string::npos ? "." : path.substr(0, end + 1);
+}
 
 // What a batch of files looks up once.
 struct Batch {
     mode_t umask = 0;
-    std::vector<std::pair<std::string, FolderOwner>> owners;
+    std::vector<std::pair<std::string, FolderFacts>> folders;
 };
 
 class PosixFiles final : public FileApi {
@@ -36,8 +45,13 @@ public:
             ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
         if (fd < 0)
             return kInvalidFile;
-        // The umask may have taken bits away; the installation's users need to read the file.
-        const bool masked = !batch_ || (batch_->umask & kFileMode) != 0;
+        // The umask or the folder's default ACL may have taken bits away; the installation's
+        // users need to read the file.
+        bool masked = !batch_ || (batch_->umask & kFileMode) != 0;
+        if (!masked) {
+            const std::optional<FolderFacts> folder = FactsOf(FolderOf(path));
+            masked = !folder || !folder->umaskDecidesMode;
+        }
         if (masked && ::fchmod(fd, kFileMode) != 0) {
             ::close(fd);
             ::unlink(path.c_str());
@@ -67,9 +81,9 @@ public:
     bool TakeFolderOwner(FileHandle file, const std::string& folder) override {
         if (euid_ != 0)
             return true;
-        const std::optional<FolderOwner> owner = OwnerOf(folder);
-        return owner && (owner->newFilesHaveIt ||
-                         ::fchown(static_cast<int>(file), owner->uid, owner->gid) == 0);
+        const std::optional<FolderFacts> facts = FactsOf(folder);
+        return facts && (facts->newFilesHaveOwner ||
+                         ::fchown(static_cast<int>(file), facts->uid, facts->gid) == 0);
     }
 
     std::int64_t Write(FileHandle file, const void* data, std::size_t size) override {
@@ -109,22 +123,26 @@ public:
     void EndBatch() override { batch_.reset(); }
 
 private:
-    // Looked up once per batch: a folder's owner does not change while its files are written.
-    std::optional<FolderOwner> OwnerOf(const std::string& folder) {
+    // Looked up once per batch: a folder does not change while its files are written.
+    std::optional<FolderFacts> FactsOf(const std::string& folder) {
         if (batch_)
-            for (const auto& [name, owner] : batch_->owners)
+            for (const auto& [name, facts] : batch_->folders)
                 if (name == folder)
-                    return owner;
+                    return facts;
         struct stat st {};
         if (::stat(folder.c_str(), &st) != 0)
             return std::nullopt;
+        const bool noDefaultAcl =
+            ::getxattr(folder.c_str(), "system.posix_acl_default", nullptr, 0) < 0 &&
+            (errno == ENODATA || errno == ENOTSUP);
         // A new file has this process's owner and group, or the group of a set-group-ID folder.
-        const FolderOwner owner{st.st_uid, st.st_gid,
+        const FolderFacts facts{st.st_uid, st.st_gid,
                                 st.st_uid == euid_ &&
-                                    (st.st_gid == egid_ || (st.st_mode & S_ISGID) != 0)};
+                                    (st.st_gid == egid_ || (st.st_mode & S_ISGID) != 0),
+                                noDefaultAcl};
         if (batch_)
-            batch_->owners.emplace_back(folder, owner);
-        return owner;
+            batch_->folders.emplace_back(folder, facts);
+        return facts;
     }
 
     // This program never changes its user or group.
