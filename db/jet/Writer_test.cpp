@@ -270,6 +270,73 @@ TEST_F(WriterTest, RandomInsertsAndDeletesFollowAModel) {
     EXPECT_GT(refused, 10);
 }
 
+// A table whose usage maps must grow as Access lets them: an inline map whose window lies past
+// the file's end moves down to the new pages, and a reference map without bitmap pages gains one.
+// The test databases never need either (every window starts at page 0 and covers the file), so
+// the maps of an empty table are set to these states, which the format allows and the checker
+// passes, and rows enough for several pages are inserted.
+TEST_F(WriterTest, UsageMapsMoveTheirWindowOrGainAMapPage) {
+    struct Case {
+        const char* file;
+        const char* table;
+        std::uint8_t kind; // 0 inline, 1 reference
+    };
+    const Case cases[] = {{"jackcess/testV1997.mdb", "Table2", 0},
+                          {"jackcess/testV1997.mdb", "Table2", 1},
+                          {"jackcess/testIndexPropertiesV2000.mdb", "TableIgnoreNulls1_temp", 0},
+                          {"jackcess/testIndexPropertiesV2000.mdb", "TableIgnoreNulls1_temp", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.table + " kind " + std::to_string(c.kind));
+        const std::string path = Copy(kData / "public" / c.file);
+        std::uint32_t window = 0;
+        const TableDef t = *Database::Open(path, "")->FindTable(c.table);
+        {
+            const auto db = Database::Open(path, "");
+            ASSERT_TRUE(t.ownedPages.pages.empty() && t.freeSpacePages.pages.empty());
+            const Format f = db->GetVersion() == Version::Jet3 ? Format::Jet3() : Format::Jet4();
+            window = (db->PageCount() + 64) / 8 * 8;
+            std::string bytes = kw::test::ReadFile(path);
+            for (const UsageMap* map : {&t.ownedPages, &t.freeSpacePages}) {
+                const RowSlotBytes row = RowBytesOnPage(*db->ReadPage(map->page), f, map->row);
+                const std::size_t at = std::size_t{map->page} * f.pageSize + row.start;
+                std::fill(bytes.begin() + at, bytes.begin() + at + (row.end - row.start), 0);
+                bytes[at] = static_cast<char>(c.kind);
+                for (int i = 0; c.kind == 0 && i < 4; ++i)
+                    bytes[at + 1 + i] = static_cast<char>(window >> (8 * i));
+            }
+            kw::test::WriteFile(path, bytes);
+        }
+        ASSERT_EQ(Findings(*Database::Open(path, "")), "") << "the maps as set";
+        Rows expected;
+        {
+            auto w = Writer::Open(path, "");
+            w->Begin();
+            for (std::int64_t i = 0; i < 300; ++i) {
+                // A unique text first, then texts of a few lengths and NULLs.
+                Row row{"rij " + std::to_string(i)};
+                for (std::size_t k = 1; k < t.columns.size(); ++k)
+                    row.push_back(k % 3 == 0 ? Value{} : Value{std::string((i + k) % 7, 'x')});
+                w->Insert(c.table, row);
+                expected.insert(Printed(row));
+                if (i == 150)
+                    w->Commit(), w->Begin(); // a second transaction finds the map as changed
+            }
+            w->Commit();
+        }
+        const auto db = Database::Open(path, "");
+        const TableDef after = *db->FindTable(c.table);
+        EXPECT_EQ(RowsOf(*db, after), expected);
+        EXPECT_EQ(Findings(*db), "");
+        EXPECT_GE(after.ownedPages.pages.size(), 2u);
+        if (c.kind == 0)
+            EXPECT_LT(after.ownedPages.pages.front(), window) << "the window moved down";
+        else
+            EXPECT_EQ(after.ownedPages.mapPages.size(), 1u) << "a map page was added";
+        KeepWritten(
+            path, "maps" + std::to_string(c.kind) + "-" + fs::path(c.file).filename().string(), "");
+    }
+}
+
 using Entry = UpdateEntry;
 using Op = Comparison::Op;
 
