@@ -30,17 +30,26 @@ struct Fixture {
     std::map<std::string, std::vector<Row>> rows;
 };
 
+// A folder of this process in tmpfs, removed at exit and before an abort. Never destroyed, so
+// that it outlives every other static object and the exit handler can still name it.
 const fs::path& Folder() {
-    static const fs::path folder = [] {
+    static const fs::path* const folder = [] {
         const fs::path shm = "/dev/shm";
         const fs::path base = fs::is_directory(shm) ? shm : fs::temp_directory_path();
-        const fs::path made =
-            base / ("kwastor-writer-fuzz-" + std::to_string(std::random_device{}()));
-        fs::create_directories(made);
-        std::atexit([] { fs::remove_all(Folder()); });
+        auto* made =
+            new fs::path(base / ("kwastor-writer-fuzz-" + std::to_string(std::random_device{}())));
+        fs::create_directories(*made);
         return made;
     }();
-    return folder;
+    static const bool removedAtExit = [] {
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(*folder, ignored);
+        });
+        return true;
+    }();
+    (void)removedAtExit;
+    return *folder;
 }
 
 // Leaves about `keep` rows in each table that has a whole-number column: those with the lowest
@@ -102,6 +111,8 @@ const std::vector<Fixture>& Fixtures() {
 
 [[noreturn]] void Fail(const std::string& what) {
     std::fprintf(stderr, "writer fuzz: %s\n", what.c_str());
+    std::error_code ignored;
+    fs::remove_all(Folder(), ignored);
     std::abort();
 }
 
@@ -198,6 +209,7 @@ public:
                 if (refusal.empty() || std::string(e.what()).find(refusal) == std::string::npos)
                     Fail("insert into " + t.name + " of " + test::Printed(row) +
                          " refused: " + e.what() + " (expected: " + refusal + ")");
+                Committed(); // a refusal outside a transaction leaves the file as it was
                 return;
             }
             if (!refusal.empty())
@@ -304,14 +316,18 @@ constexpr int kMaxSteps = 32;
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Input in(data, size);
-    const Fixture& f = Fixtures()[in.Next() % Fixtures().size()];
-    const fs::path path = Folder() / "db";
-    fs::copy_file(f.file, path, fs::copy_options::overwrite_existing);
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
-    Run run(f, path.string());
-    for (int step = 0; step < kMaxSteps && !in.Done(); ++step)
-        run.Step(in);
-    run.Finish();
+    try {
+        Input in(data, size);
+        const Fixture& f = Fixtures()[in.Next() % Fixtures().size()];
+        const fs::path path = Folder() / "db";
+        fs::copy_file(f.file, path, fs::copy_options::overwrite_existing);
+        fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+        Run run(f, path.string());
+        for (int step = 0; step < kMaxSteps && !in.Done(); ++step)
+            run.Step(in);
+        run.Finish();
+    } catch (const std::exception& e) {
+        Fail(std::string("unexpected failure: ") + e.what());
+    }
     return 0;
 }
