@@ -99,6 +99,17 @@ check "database mode again: status" 0 "$status"
 check "database mode again: the same rows" "" \
   "$("$jet" dump "$work/inst/picbase.pbd" --password kolibrie | diff "$work/first.tsv" -)"
 
+# A database with a second name (a hard link) is refused before anything changes: the commit's
+# rename would leave the other name with the old contents.
+inst=$work/linked
+"$make_installation" "$inst" >/dev/null
+ln "$inst/picbase.pbd" "$work/tweede-naam.pbd"
+cp "$inst/picbase.pbd" "$work/linked-before.pbd"
+run "$work/cwd" database "$inst/"
+check "hard-linked database: refused" 1 "$status"
+check "hard-linked database: unchanged" "" "$(cmp "$work/linked-before.pbd" "$inst/picbase.pbd" 2>&1)"
+check "hard-linked database: the reason is logged" 1 "$(grep -c 'names (hard links)' "$work/cwd/Kwastor.log")"
+
 # Every Access-made variant of the target's database. Where a unique index on the category names
 # refuses a new category's name (the text variants hold "Gezondheid" already, as the Access driver
 # would refuse too), the mode fails and the file is left byte for byte as it was.

@@ -7,6 +7,8 @@
 #include "wizard/Wizard.h"
 
 #include "db/Database.h"
+#include "db/jet/UpdateScript.h"
+#include "db/jet/Writer.h"
 #include "sys/FolderDialog.h"
 #include "testsupport/payload/PayloadTestSupport.h"
 #include "tools/make-test-installation/TestInstallation.h"
@@ -22,6 +24,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace kw {
 namespace {
@@ -52,10 +55,31 @@ private:
 };
 const auto* const gQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-/// A complete installation in folder; returns the folder as the wizard shows it.
+/// A complete installation in folder, with the program's own Access database; returns the folder
+/// as the wizard shows it.
 std::string MakeInstallation(const fs::path& folder) {
-    CreateTestInstallation(folder.string());
+    CreateTestInstallation(folder.string(), DemoDatabaseKind::Access);
     return folder.string() + "/";
+}
+
+/// The rows of `table` in the installation's Access database, as the engine reads them.
+std::vector<std::vector<jet::Value>> AccessRows(const std::string& folder, const char* table) {
+    const auto db = jet::Database::Open(folder + "picbase.pbd", "kolibrie");
+    std::vector<std::vector<jet::Value>> rows;
+    db->ForEachRow(*db->FindTable(table),
+                   [&](jet::RowId, const std::vector<jet::Value>& row) { rows.push_back(row); });
+    return rows;
+}
+
+/// How many rows of `table` have column `column` between lo and hi.
+std::size_t RowsBetween(const std::string& folder, const char* table, std::size_t column,
+                        std::int64_t lo, std::int64_t hi) {
+    std::size_t n = 0;
+    for (const auto& row : AccessRows(folder, table)) {
+        const std::int64_t v = std::get<std::int64_t>(row[column]);
+        n += v >= lo && v <= hi;
+    }
+    return n;
 }
 
 class WizardTest : public ::testing::Test {
@@ -217,9 +241,19 @@ TEST_F(WizardTest, WithoutAnInstallationTheUserPointsItOut) {
     EXPECT_EQ(starts, (std::vector<std::string>{"", "", elsewhere, elsewhere}));
 }
 
+// On the installation's Access database: step 2 clears the payload's range (1173 to 1480) left by
+// an earlier run, and step 4 lists each pictogram with its category's name as the Access file
+// holds it (category 5 renamed in the file after step 3 shows the new name).
 TEST_F(WizardTest, RunsAllFourStepsOnTheDemoPayload) {
     const std::string folder = InstallDefault();
     test::ScopedDemoPayload payload;
+    {
+        auto writer = jet::Writer::Open(folder + "picbase.pbd", "kolibrie");
+        writer->Insert("pictogram", {std::int64_t{1200}, "i1200", "Van een vorige keer"});
+        writer->Insert("categorie_pictogram",
+                       {std::int64_t{999}, std::int64_t{3}, std::int64_t{1200}});
+    }
+    const std::size_t pictograms = AccessRows(folder, "pictogram").size();
     frmMain w;
     w.show();
 
@@ -236,6 +270,9 @@ TEST_F(WizardTest, RunsAllFourStepsOnTheDemoPayload) {
     EXPECT_EQ(Text(w, "cbNext"), "Naar stap 3");
     ASSERT_TRUE(NextEnabled(w)) << "step 2 failed";
     EXPECT_EQ(RecordsSince(mark).front(), "Beginnen met stap 2.");
+    EXPECT_EQ(RowsBetween(folder, "pictogram", 0, 1173, 1480), 0u);
+    EXPECT_EQ(RowsBetween(folder, "categorie_pictogram", 2, 1173, 1480), 0u);
+    EXPECT_EQ(AccessRows(folder, "pictogram").size(), pictograms - 1);
 
     mark = log_.Records().size();
     Next(w);
@@ -250,6 +287,21 @@ TEST_F(WizardTest, RunsAllFourStepsOnTheDemoPayload) {
     EXPECT_EQ(CountFiles(folder + "pictogrammen") + CountFiles(folder + "geluiden") +
                   CountFiles(folder + "thumbs"),
               1232u);
+    EXPECT_EQ(RowsBetween(folder, "pictogram", 0, 1173, 1480), 308u);
+    {
+        auto writer = jet::Writer::Open(folder + "picbase.pbd", "kolibrie");
+        const auto rows = AccessRows(folder, "categorie");
+        const auto five = std::find_if(rows.begin(), rows.end(), [](const auto& row) {
+            return std::get<std::int64_t>(row[0]) == 5;
+        });
+        ASSERT_NE(five, rows.end());
+        writer->Delete("categorie", {{"nr", jet::Comparison::Op::Equal, 5}});
+        writer->Insert("categorie", {std::int64_t{5}, (*five)[1], "Keuken (Access)", (*five)[3]});
+    }
+    std::map<std::int64_t, std::string> categories;
+    for (const auto& row : AccessRows(folder, "categorie"))
+        categories[std::get<std::int64_t>(row[0])] = std::get<std::string>(row[2]);
+    ASSERT_EQ(categories.at(5), "Keuken (Access)");
 
     Next(w);
     EXPECT_EQ(w.Step(), 4);
@@ -257,7 +309,15 @@ TEST_F(WizardTest, RunsAllFourStepsOnTheDemoPayload) {
     EXPECT_FALSE(Shown(w, "lblMsg1"));
     EXPECT_EQ(Text(w, "cbNext"), "Afsluiten");
     EXPECT_TRUE(NextEnabled(w));
-    EXPECT_EQ(Child<QListWidget>(w, "lstFinal")->count(), 308);
+    auto* list = Child<QListWidget>(w, "lstFinal");
+    const std::vector<jet::UpdateEntry> catalogue = jet::ReadUpdateCatalogue(KW_CATALOGUE_FILE);
+    ASSERT_EQ(list->count(), 308);
+    ASSERT_EQ(catalogue.size(), 308u);
+    for (int i = 0; i < 308; ++i) {
+        const std::string item = list->item(i)->text().toStdString();
+        EXPECT_TRUE(item.ends_with("' in categorie '" + categories.at(catalogue[i].category) + "'"))
+            << item;
+    }
     EXPECT_EQ(log_.Records().back(), "Beginnen met stap 4.");
 
     Next(w);
@@ -399,7 +459,8 @@ bool CloseDuringStepThree(frmMain& w, int passes) {
 }
 
 // The window closed in the middle of step 3, in each half: the work ends through its failure
-// road, the database is closed and the program ends.
+// road, the Access file is left byte for byte as it was, the database is closed and the program
+// ends.
 TEST_F(WizardTest, ClosingTheWindowDuringTheUpdateEndsTheWorkAndTheProgram) {
     // One pass to paint the step and one per pictogram: the 20th falls in the files, the 60th
     // in UpdateDB.
@@ -416,8 +477,11 @@ TEST_F(WizardTest, ClosingTheWindowDuringTheUpdateEndsTheWorkAndTheProgram) {
         w.show();
         Next(w);
         ASSERT_TRUE(NextEnabled(w));
+        const std::string database = test::ReadFile(folder + "picbase.pbd");
 
         EXPECT_TRUE(CloseDuringStepThree(w, passes)) << "the program did not end";
+        EXPECT_TRUE(test::ReadFile(folder + "picbase.pbd") == database)
+            << "the Access file is as it was before the update";
         EXPECT_FALSE(w.isVisible());
         EXPECT_FALSE(IsConnected());
         EXPECT_EQ(log_.Records().back(), record);

@@ -47,6 +47,7 @@ public:
         real_.SyncFolder(path);
     }
     bool Exists(const std::string& path) override { return real_.Exists(path); }
+    std::uint64_t Names(const std::string& path) override { return real_.Names(path); }
     std::unique_ptr<Lock> LockForWriting(const std::string& lockPath,
                                          const std::string& dataPath) override {
         return real_.LockForWriting(lockPath, dataPath);

@@ -47,6 +47,8 @@ public:
     /// Flushes the folder that holds `path`, so that a rename in it survives a power cut.
     virtual void SyncFolder(const std::string& path) = 0;
     virtual bool Exists(const std::string& path) = 0;
+    /// How many names (hard links) the file at `path` has.
+    virtual std::uint64_t Names(const std::string& path) = 0;
 
     /// The writer's lock: a lock over all of the lock file `lockPath` (made when missing, and
     /// then removed again when the lock is released). Returns null when another program or

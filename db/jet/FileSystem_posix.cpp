@@ -178,6 +178,14 @@ public:
         return ::lstat(path.c_str(), &st) == 0;
     }
 
+    std::uint64_t Names(const std::string& path) override {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0)
+            throw JetError("The database file " + Quoted(path) +
+                           " can't be examined: " + SystemError() + ".");
+        return st.st_nlink;
+    }
+
     std::unique_ptr<Lock> LockForWriting(const std::string& lockPath,
                                          const std::string& dataPath) override {
         // A few rounds: the lock file may be removed by its maker between our open and lock.

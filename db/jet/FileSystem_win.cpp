@@ -178,6 +178,23 @@ public:
         return ::GetFileAttributesA(Native(path).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
+    std::uint64_t Names(const std::string& path) override {
+        // Opened for no access and shared every way: asking must not disturb another holder.
+        HANDLE file = ::CreateFileA(Native(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool known =
+            file != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(file, &info);
+        const std::string error = known ? std::string() : SystemError();
+        if (file != INVALID_HANDLE_VALUE)
+            ::CloseHandle(file);
+        if (!known)
+            throw JetError("The database file " + Quoted(path) + " can't be examined: " + error +
+                           ".");
+        return info.nNumberOfLinks;
+    }
+
     std::unique_ptr<Lock> LockForWriting(const std::string& lockPath,
                                          const std::string& dataPath) override {
         // A few rounds: a lock file that its maker is removing can't be opened until it is gone.

@@ -39,6 +39,13 @@ std::unique_ptr<Pager> Pager::Open(const std::string& path, std::size_t pageSize
                        "\" is in use by another program (its lock file \"" +
                        LockFilePath(pager->path_) +
                        "\" or the file itself is locked). Close that program and try again.");
+    // A commit replaces the file under this name; another name of it would go on showing the old
+    // contents, a second database that nobody asked for.
+    if (const std::uint64_t names = files.Names(pager->path_); names > 1)
+        throw JetError("The database \"" + path + "\" has " + std::to_string(names) +
+                       " names (hard links); a change would reach only this one while the "
+                       "others kept the old contents. Give it one name and try again; nothing "
+                       "was changed.");
     // Only a commit cut short leaves a new copy; it never replaced the database, so it goes.
     files.Remove(NewCopyPath(pager->path_));
     std::unique_ptr<PageFile> file = files.OpenForReading(pager->path_);

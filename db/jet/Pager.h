@@ -11,8 +11,9 @@
 // process killed before the rename leaves only the new copy, which the next writer removes; a full
 // disk makes Commit fail with the database as it was. The price is that each commit writes the
 // whole file, which for the databases this engine serves (well under a megabyte) costs less than
-// the flushes that any safe commit needs. Rename breaks hard links to the database; the engine
-// therefore works on the file that a symbolic link names, never on the link.
+// the flushes that any safe commit needs. A rename would part the database from its other hard
+// links, so a file with more than one name is refused before anything changes; a symbolic link
+// is followed, and the engine works on the file it names, never on the link.
 //
 // Concurrency. While a Pager lives it holds a lock over the whole of the database's Access lock
 // file ("<name>.ldb" beside it, made when missing and removed again when this writer made it):

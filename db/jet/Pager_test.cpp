@@ -181,30 +181,48 @@ TEST_F(PagerTest, ReadsCommitsAndRollbacksFollowAModel) {
     }
 }
 
-TEST_F(PagerTest, OwnerPermissionsAndSymbolicLinksSurviveACommit) {
+// Owner, group and permissions (set-group-ID too) survive a commit, also one through a symbolic
+// link. A database with a second hard link is refused before anything changes: the commit's rename
+// would leave the other name with the old contents.
+TEST_F(PagerTest, OwnerPermissionsAndLinksAcrossACommit) {
     std::mt19937 random(3);
     Write(RandomPages(random, 3));
-    ASSERT_EQ(::chmod(Db().c_str(), 0640), 0);
     const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::chown(Db().c_str(), 1234, 4321), 0);
-    }
     const std::string link = dir_.Folder() + "link.pbd";
     std::filesystem::create_symlink(Db(), link);
+    for (const mode_t mode : {0640, 0600, 02664}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(::chmod(Db().c_str(), mode), 0);
+        if (root) {
+            ASSERT_EQ(::chown(Db().c_str(), 1234, 4321), 0);
+            ASSERT_EQ(::chmod(Db().c_str(), mode), 0); // chown clears set-group-ID
+        }
+        auto pager = Pager::Open(link, kPage);
+        pager->Begin();
+        pager->Change(2)[0] ^= 1;
+        pager->Commit();
 
-    auto pager = Pager::Open(link, kPage);
-    pager->Begin();
-    pager->Change(2)[0] ^= 1;
-    pager->Commit();
-
-    struct stat st {};
-    ASSERT_EQ(::stat(Db().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    if (root) {
-        EXPECT_EQ(st.st_uid, 1234u);
-        EXPECT_EQ(st.st_gid, 4321u);
+        struct stat st {};
+        ASSERT_EQ(::stat(Db().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+        if (root) {
+            EXPECT_EQ(st.st_uid, 1234u);
+            EXPECT_EQ(st.st_gid, 4321u);
+        }
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
     }
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
+
+    const std::string second = dir_.Folder() + "second.pbd";
+    std::filesystem::create_hard_link(Db(), second);
+    const std::string before = OnDisk();
+    for (const std::string& name : {Db(), second, link})
+        EXPECT_NE(Error([&] { Pager::Open(name, kPage); }).find("2 names (hard links)"),
+                  std::string::npos)
+            << name;
+    EXPECT_EQ(OnDisk(), before);
+    EXPECT_FALSE(std::filesystem::exists(Pager::LockFilePath(Db())));
+    std::filesystem::remove(second);
+    Pager::Open(Db(), kPage).reset();
 }
 
 // A child that holds a lock the way Access does (a classic byte-range lock of another process).

@@ -10,6 +10,7 @@
 #include "db/jet/Pager.h"
 #include "db/jet/RowFormat.h"
 #include "db/jet/UpdateScript.h"
+#include "db/jet/WriterModel.h"
 #include "testsupport/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -33,43 +34,15 @@ namespace {
 namespace fs = std::filesystem;
 const fs::path kData = KW_JET_TESTDATA;
 
-using Row = std::vector<Value>;
-using Rows = std::multiset<std::string>; // rows in printed form, for comparing without order
-
-std::string Printed(const Row& row) {
-    std::string out;
-    for (const Value& v : row) {
-        if (const auto* i = std::get_if<std::int64_t>(&v))
-            out += std::to_string(*i);
-        else if (const auto* s = std::get_if<std::string>(&v))
-            out += "'" + *s + "'";
-        else if (const auto* b = std::get_if<bool>(&v))
-            out += *b ? "true" : "false";
-        else if (const auto* d = std::get_if<double>(&v))
-            out += std::to_string(*d);
-        else if (const auto* t = std::get_if<DateTime>(&v))
-            out += "#" + std::to_string(t->days);
-        else if (std::holds_alternative<std::monostate>(v))
-            out += "NULL";
-        else
-            out += "?";
-        out += "|";
-    }
-    return out;
-}
-
-Rows RowsOf(const Database& db, const TableDef& table) {
-    Rows rows;
-    db.ForEachRow(table, [&](RowId, const Row& row) { rows.insert(Printed(row)); });
-    return rows;
-}
-
-std::string Findings(const Database& db) {
-    std::string out;
-    for (const Finding& f : Check(db))
-        out += f.ToString() + "\n";
-    return out;
-}
+using test::Compare;
+using test::Findings;
+using test::Packable;
+using test::Printed;
+using test::Refusal;
+using test::Row;
+using test::Rows;
+using test::RowsOf;
+using test::Writable;
 
 struct Fixture {
     fs::path file;
@@ -96,26 +69,6 @@ std::vector<Fixture> AllFixtures() {
     }
     std::sort(out.begin(), out.end(), [](auto& a, auto& b) { return a.file < b.file; });
     return out;
-}
-
-bool Packable(const Column& c, const Value& v) {
-    // The reader shows Windows-1252's undefined bytes as U+FFFD, which names no byte.
-    if (const auto* s = std::get_if<std::string>(&v); s && s->find("\xEF\xBF\xBD") != s->npos)
-        return false;
-    switch (c.type) {
-    case Type::Boolean:
-    case Type::Byte:
-    case Type::Integer:
-    case Type::Long:
-    case Type::Currency:
-    case Type::Single:
-    case Type::Double:
-    case Type::DateTime:
-    case Type::Text:
-        return true;
-    default:
-        return std::holds_alternative<std::monostate>(v);
-    }
 }
 
 // Every row that the packer can make comes out byte for byte as Access (or Jackcess) stored it.
@@ -168,15 +121,6 @@ TEST(RowFormatTest, PackedRowsEqualTheStoredRowsOfEveryTestDatabase) {
     EXPECT_EQ(differing, known);
 }
 
-bool Compare(std::int64_t x, const Comparison& c) {
-    using Op = Comparison::Op;
-    const std::map<Op, bool> result = {
-        {Op::Equal, x == c.value},     {Op::NotEqual, x != c.value},
-        {Op::Less, x < c.value},       {Op::Greater, x > c.value},
-        {Op::LessEqual, x <= c.value}, {Op::GreaterEqual, x >= c.value}};
-    return result.at(c.op);
-}
-
 // With KW_JET_WRITTEN set, keeps a written file there for the comparison with mdb-export and
 // mdb-reader (written-differential.sh), listed as the public test files are.
 void KeepWritten(const std::string& path, const std::string& name, const std::string& password) {
@@ -199,16 +143,6 @@ protected:
     }
     kw::test::TempDir dir_;
 };
-
-bool Writable(const TableDef& t) {
-    if (std::any_of(t.indexes.begin(), t.indexes.end(),
-                    [](const LogicalIndex& x) { return x.kind == IndexKind::ForeignKey; }))
-        return false;
-    return std::all_of(t.columns.begin(), t.columns.end(), [](const Column& c) {
-        return !(c.flags & (ColumnFlag::AutoNumber | ColumnFlag::AutoGuid)) &&
-               Packable(c, Value(std::int64_t{0}));
-    });
-}
 
 // A random value that column `c` can hold; texts with accents and apostrophes.
 Value RandomValue(const Column& c, std::mt19937& random) {
@@ -241,29 +175,6 @@ Value RandomValue(const Column& c, std::mt19937& random) {
         return text;
     }
     }
-}
-
-// What the writer must refuse about inserting `row` beside `rows`, by the keys that the index code
-// computes: a missing value in a required index, a repeated key in a unique one, a value without
-// a key. Empty when the insert must succeed.
-std::string Refusal(const TableDef& table, const Row& row, const std::vector<Row>& rows,
-                    Version version) {
-    for (const IndexData& x : table.indexData) {
-        if ((x.flags & IndexFlag::Required) && (NullKeyColumns(table, x, row) > 0))
-            return "requires a value";
-        if (!ComputeKey(table, x, row, version).Ok())
-            return "can't be put into the index";
-    }
-    for (const IndexData& x : table.indexData) {
-        if (!(x.flags & IndexFlag::Unique) || (NullKeyColumns(table, x, row) > 0))
-            continue;
-        const KeyBytes key = ComputeKey(table, x, row, version).bytes;
-        for (const Row& other : rows)
-            if (!(NullKeyColumns(table, x, other) > 0) &&
-                ComputeKey(table, x, other, version).bytes == key)
-                return "allows each value once";
-    }
-    return {};
 }
 
 // Random inserts and deletes, also inside transactions that roll back, on every table the writer
@@ -357,6 +268,74 @@ TEST_F(WriterTest, RandomInsertsAndDeletesFollowAModel) {
     }
     EXPECT_GE(tables, 10);
     EXPECT_GT(refused, 10);
+}
+
+// A table whose usage maps must grow as Access lets them: an inline map whose window lies past
+// the file's end moves down to the new pages, and a reference map without bitmap pages gains one.
+// The test databases never need either (every window starts at page 0 and covers the file), so
+// the maps of an empty table are set to these states, which the format allows and the checker
+// passes, and rows enough for several pages are inserted.
+TEST_F(WriterTest, UsageMapsMoveTheirWindowOrGainAMapPage) {
+    struct Case {
+        const char* file;
+        const char* table;
+        std::uint8_t kind; // 0 inline, 1 reference
+    };
+    const Case cases[] = {{"jackcess/testV1997.mdb", "Table2", 0},
+                          {"jackcess/testV1997.mdb", "Table2", 1},
+                          {"jackcess/testIndexPropertiesV2000.mdb", "TableIgnoreNulls1_temp", 0},
+                          {"jackcess/testIndexPropertiesV2000.mdb", "TableIgnoreNulls1_temp", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.table + " kind " + std::to_string(c.kind));
+        const std::string path = Copy(kData / "public" / c.file);
+        std::uint32_t window = 0;
+        const TableDef t = *Database::Open(path, "")->FindTable(c.table);
+        {
+            const auto db = Database::Open(path, "");
+            ASSERT_TRUE(t.ownedPages.pages.empty() && t.freeSpacePages.pages.empty());
+            const Format f = db->GetVersion() == Version::Jet3 ? Format::Jet3() : Format::Jet4();
+            window = (db->PageCount() + 64) / 8 * 8;
+            std::string bytes = kw::test::ReadFile(path);
+            for (const UsageMap* map : {&t.ownedPages, &t.freeSpacePages}) {
+                const RowSlotBytes row = RowBytesOnPage(*db->ReadPage(map->page), f, map->row);
+                const std::size_t at = std::size_t{map->page} * f.pageSize + row.start;
+                std::fill(bytes.begin() + at, bytes.begin() + at + (row.end - row.start), 0);
+                bytes[at] = static_cast<char>(c.kind);
+                for (int i = 0; c.kind == 0 && i < 4; ++i)
+                    bytes[at + 1 + i] = static_cast<char>(window >> (8 * i));
+            }
+            kw::test::WriteFile(path, bytes);
+        }
+        ASSERT_EQ(Findings(*Database::Open(path, "")), "") << "the maps as set";
+        Rows expected;
+        {
+            auto w = Writer::Open(path, "");
+            w->Begin();
+            for (std::int64_t i = 0; i < 300; ++i) {
+                // A unique text first, then texts of a few lengths (never empty, which mdb-export
+                // shows as NULL) and NULLs.
+                Row row{"rij " + std::to_string(i)};
+                for (std::size_t k = 1; k < t.columns.size(); ++k)
+                    row.push_back(k % 3 == 0 ? Value{} : Value{std::string(1 + (i + k) % 7, 'x')});
+                w->Insert(c.table, row);
+                expected.insert(Printed(row));
+                if (i == 150)
+                    w->Commit(), w->Begin(); // a second transaction finds the map as changed
+            }
+            w->Commit();
+        }
+        const auto db = Database::Open(path, "");
+        const TableDef after = *db->FindTable(c.table);
+        EXPECT_EQ(RowsOf(*db, after), expected);
+        EXPECT_EQ(Findings(*db), "");
+        EXPECT_GE(after.ownedPages.pages.size(), 2u);
+        if (c.kind == 0)
+            EXPECT_LT(after.ownedPages.pages.front(), window) << "the window moved down";
+        else
+            EXPECT_EQ(after.ownedPages.mapPages.size(), 1u) << "a map page was added";
+        KeepWritten(
+            path, "maps" + std::to_string(c.kind) + "-" + fs::path(c.file).filename().string(), "");
+    }
 }
 
 using Entry = UpdateEntry;
