@@ -24,6 +24,10 @@ inline constexpr std::int32_t CategoryId(std::int32_t k) {
 /// The resource type of every blob.
 inline constexpr const char* kBlobType = "BLOB";
 
+/// Where the payload is the program's resources (Windows): the type of the resource that holds a
+/// blob's CRC-32, four bytes little-endian, under the blob's name.
+inline constexpr const char* kCrcType = "CRC32";
+
 /// The description of a catalogue whose count is below 1.
 inline constexpr const char* kBadFormat = "Bron heeft een slechte opmaak.";
 

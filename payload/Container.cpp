@@ -21,11 +21,11 @@ std::uint64_t Get(std::span<const std::byte> in, std::size_t at, int size) {
     return v;
 }
 
-[[noreturn]] void Damaged(const std::string& what) {
+} // namespace
+
+void Damaged(const std::string& what) {
     throw Failure("De bron van het programma is beschadigd: " + what);
 }
-
-} // namespace
 
 std::string StringEntryName(std::int32_t id) {
     return "STRING/" + std::to_string(id);

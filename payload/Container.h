@@ -26,6 +26,9 @@ inline constexpr std::uint64_t kMax32 = 0xFFFFFFFFu;
 /// CRC-32 (the polynomial of ZIP and PNG), continued from `crc` (0 to start).
 std::uint32_t Crc32(std::span<const std::byte> bytes, std::uint32_t crc = 0);
 
+/// Raises kw::Failure saying that the program's payload is damaged, with what is damaged.
+[[noreturn]] void Damaged(const std::string& what);
+
 /// One entry as the central directory describes it.
 struct Entry {
     std::string name;         ///< as stored

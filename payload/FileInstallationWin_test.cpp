@@ -1,6 +1,6 @@
-// The media files written on Windows from the payload that this test program carries at its
-// end, as kwastor.exe carries it: its own file found, mapped, and each file written by the
-// temporary-name-then-replace road.
+// The media files written on Windows from the payload that this test program carries as its
+// resources, as kwastor.exe carries it: each file written by the temporary-name-then-replace
+// road.
 #include "payload/Catalogue.h"
 #include "payload/PayloadOperations.h"
 #include "payload/Resources.h"

@@ -8,4 +8,8 @@ std::string ProgramFilePath() {
     return "/proc/self/exe";
 }
 
+std::shared_ptr<PayloadSource> OpenProgramPayload() {
+    return OpenContainerPayload(ProgramFilePath());
+}
+
 } // namespace kw

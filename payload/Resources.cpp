@@ -84,59 +84,91 @@ private:
     std::span<const std::byte> bytes_, held_;
 };
 
-std::string gPayloadFile; // empty: the program file
-std::shared_ptr<Payload> gPayload;
+class ContainerPayload final : public PayloadSource {
+public:
+    explicit ContainerPayload(const std::string& path)
+        : payload_(std::make_shared<Payload>(path)) {}
+
+    std::string String(std::int32_t id) override {
+        const payload::Entry* entry = FindEntry(payload::StringEntryName(id));
+        if (!entry)
+            MissingString(id);
+        const auto bytes = payload::EntryData(payload_->file.Bytes(), *entry);
+        return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+
+    std::unique_ptr<Blob> Data(const std::string& name, const std::string& type) override {
+        const payload::Entry& entry = FindBlob(name, type);
+        const auto file = payload_->file.Bytes();
+        if (entry.header < file.size())
+            payload_->Bring(file.subspan(
+                entry.header, std::min<std::uint64_t>(file.size() - entry.header,
+                                                      entry.size + entry.name.size() + 64)));
+        const auto data = payload::EntryData(file, entry);
+        return std::make_unique<StoredBlob>(payload_, data, HeaderToEnd(file, entry, data));
+    }
+
+    std::int64_t Size(const std::string& name, const std::string& type) override {
+        return static_cast<std::int64_t>(FindBlob(name, type).size);
+    }
+
+private:
+    // The entry of that name, or nothing.
+    const payload::Entry* FindEntry(const std::string& entryName) const {
+        const auto& entries = payload_->directory.entries;
+        auto it = entries.find(payload::EntryKey(entryName));
+        return it == entries.end() ? nullptr : &it->second;
+    }
+
+    const payload::Entry& FindBlob(const std::string& name, const std::string& type) const {
+        const payload::Entry* entry = FindEntry(payload::ResourceEntryName(type, name));
+        if (!entry)
+            MissingBlob(name);
+        return *entry;
+    }
+
+    std::shared_ptr<Payload> payload_;
+};
+
+std::string gPayloadFile; // empty: the program's own payload
+std::shared_ptr<PayloadSource> gSource;
 
 // Opens the payload on first use and keeps it open; a failed open is tried again next time.
-const std::shared_ptr<Payload>& OpenPayload() {
-    if (!gPayload)
-        gPayload =
-            std::make_shared<Payload>(gPayloadFile.empty() ? ProgramFilePath() : gPayloadFile);
-    return gPayload;
-}
-
-// The entry of that name, or nothing.
-const payload::Entry* FindEntry(const std::string& entryName) {
-    const auto& entries = OpenPayload()->directory.entries;
-    auto it = entries.find(payload::EntryKey(entryName));
-    return it == entries.end() ? nullptr : &it->second;
-}
-
-const payload::Entry& FindBlob(const std::string& name, const std::string& type) {
-    const payload::Entry* entry = FindEntry(payload::ResourceEntryName(type, name));
-    if (!entry)
-        throw Failure("Bron '" + name + "' niet gevonden");
-    return *entry;
+PayloadSource& Source() {
+    if (!gSource)
+        gSource = gPayloadFile.empty() ? OpenProgramPayload() : OpenContainerPayload(gPayloadFile);
+    return *gSource;
 }
 
 } // namespace
 
+std::shared_ptr<PayloadSource> OpenContainerPayload(const std::string& path) {
+    return std::make_shared<ContainerPayload>(path);
+}
+
+void MissingString(std::int32_t id) {
+    throw Failure("Bron met nummer " + std::to_string(id) + " niet gevonden");
+}
+
+void MissingBlob(const std::string& name) {
+    throw Failure("Bron '" + name + "' niet gevonden");
+}
+
 std::string LoadResString(std::int32_t id) {
-    const payload::Entry* entry = FindEntry(payload::StringEntryName(id));
-    if (!entry)
-        throw Failure("Bron met nummer " + std::to_string(id) + " niet gevonden");
-    const auto bytes = payload::EntryData(gPayload->file.Bytes(), *entry);
-    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return Source().String(id);
 }
 
 std::unique_ptr<Blob> LoadResData(const std::string& name, const std::string& type) {
-    const payload::Entry& entry = FindBlob(name, type);
-    const auto file = gPayload->file.Bytes();
-    if (entry.header < file.size())
-        gPayload->Bring(file.subspan(entry.header,
-                                     std::min<std::uint64_t>(file.size() - entry.header,
-                                                             entry.size + entry.name.size() + 64)));
-    const auto data = payload::EntryData(file, entry);
-    return std::make_unique<StoredBlob>(gPayload, data, HeaderToEnd(file, entry, data));
+    return Source().Data(name, type);
 }
 
 std::int64_t ResourceSize(const std::string& name, const std::string& type) {
-    return static_cast<std::int64_t>(FindBlob(name, type).size);
+    return Source().Size(name, type);
 }
 
 void UsePayloadFile(const std::string& path) {
     gPayloadFile = path;
-    gPayload.reset();
+    gSource.reset();
 }
 
 } // namespace kw

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds the Windows edition: build-win/kwastor.exe, a 32-bit program of the window subsystem,
-# statically linked (no DLLs beside it), with the payload appended as on Linux.
+# statically linked (no DLLs beside it), with the payload as its resources.
 #
 #   scripts/build-windows.sh [extra cmake options for the Windows tree]
 #
 # Installs the cross compilers and libraries it needs (skip with KWASTOR_SKIP_DEPS=1), builds
-# the host tools and the payload container in the Linux tree build/ (only those targets), then
-# configures and builds build-win/. KWASTOR_MEDIA_DIR names a folder of media made already, so
-# that the demo media are not made again. Afterwards:
+# the host tools, the media and the payload container (which the tests read) in the Linux tree
+# build/ (only those targets), then configures and builds build-win/. KWASTOR_MEDIA_DIR names a
+# folder of media made already, so that the demo media are not made again. Afterwards:
 #   ctest --test-dir build-win            # the Windows halves' tests, under Wine
 set -euo pipefail
 src=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

@@ -19,4 +19,10 @@ struct PackResult {
 PackResult PackPayload(const std::string& cataloguePath, const std::string& mediaFolder,
                        const std::string& containerPath);
 
+/// Writes the same payload, checked the same way, as a resource script for windres: the
+/// catalogue as the string table, each blob as a resource of type kBlobType that names its media
+/// file, and each blob's CRC-32 as a resource of type kCrcType under the blob's name.
+PackResult WriteResourceScript(const std::string& cataloguePath, const std::string& mediaFolder,
+                               const std::string& scriptPath);
+
 } // namespace kw::tools
