@@ -16,3 +16,7 @@ apt-get install -y -q --no-install-recommends \
   espeak-ng libespeak-ng-dev sox libsox-fmt-all file imagemagick libwmf-bin fonts-urw-base35 \
   xvfb xauth xdotool x11-utils fonts-wine fonts-dejavu-core \
   mdbtools time ca-certificates mount
+# The Windows edition's cross build (scripts/build-windows.sh): the posix-threads mingw-w64
+# compilers for 32-bit Windows, zlib for them, and GoogleTest's sources for its tests.
+apt-get install -y -q --no-install-recommends \
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev googletest

@@ -1,0 +1,144 @@
+#!/bin/bash
+# End to end on Windows, under Wine: kwastor.exe started without arguments finds a fresh test
+# installation under the prefix's program-files folder and is clicked and keyed through its four
+# steps with xdotool. Afterwards the installation holds the same files and database rows as a
+# twin that the Linux program's command-line modes updated, and the log tells the story of the
+# four steps. A screenshot of each step and the log are left in <build-win>/e2e-win/.
+#   e2e_win_test.sh <build-win folder> <Linux build folder>
+# Exits 77 (skipped) when a tool is missing or Wine can't start at all.
+set -euo pipefail
+
+build=$(cd "$1" && pwd)
+host=$(cd "$2" && pwd)
+for tool in wine wineboot wineserver Xvfb xdotool import mdb-export; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIP: $tool is not installed"
+        exit 77
+    fi
+done
+
+work=$(mktemp -d)
+shots="$build/e2e-win"
+mkdir -p "$work/run" "$work/twin-run" "$shots"
+pid=
+xvfb=
+# A prefix of its own, made afresh: the installation goes into its program-files folder, where
+# no other test looks.
+export WINEPREFIX="$build/wine-wizard" WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+cleanup() {
+    [[ -z "$pid" ]] || kill "$pid" 2>/dev/null || true
+    wineserver --kill 2>/dev/null || true
+    if [[ -n "$xvfb" ]]; then
+        kill "$xvfb" 2>/dev/null || true
+        wait "$xvfb" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+keepLog() { [[ ! -f "$work/run/Kwastor.log" ]] || cp "$work/run/Kwastor.log" "$shots/Kwastor.log"; }
+fail() {
+    echo "FAIL: $*"
+    keepLog
+    [[ ! -f "$shots/Kwastor.log" ]] || iconv -f WINDOWS-1252 -t UTF-8 "$shots/Kwastor.log" |
+        tr -d '\r' | tail -20
+    exit 1
+}
+
+# The test command gives an X display; started by hand without one, use a private Xvfb.
+if [[ -z "${DISPLAY:-}" ]]; then
+    mkfifo "$work/display"
+    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" 2>/dev/null &
+    xvfb=$!
+    read -r -t 30 number <"$work/display" || fail "Xvfb did not come up"
+    export DISPLAY=":$number"
+fi
+
+rm -rf "$WINEPREFIX"
+if ! out=$(wineboot --init 2>&1 && wineserver --wait 2>&1); then
+    echo "SKIP: Wine can't start: $out"
+    exit 77
+fi
+# A prefix of 32-bit Wine names it "Program Files", of 64-bit Wine "Program Files (x86)".
+programFiles="$WINEPREFIX/drive_c/Program Files (x86)"
+[[ -d "$programFiles" ]] || programFiles="$WINEPREFIX/drive_c/Program Files"
+folder="$programFiles/Merodaan"
+"$host/make-test-installation" "$folder" >/dev/null
+"$host/make-test-installation" "$work/twin" >/dev/null
+(cd "$work/twin-run" && "$host/kwastor" bestanden "$work/twin" >/dev/null 2>&1 &&
+    "$host/kwastor" database "$work/twin" >/dev/null 2>&1) ||
+    fail "the Linux program did not update the twin installation"
+
+cd "$work/run"
+wine "$build/kwastor.exe" >/dev/null 2>&1 &
+pid=$!
+
+waitFor() { # waitFor <seconds> <command...>
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.1
+    done
+}
+logHas() { [[ -f Kwastor.log ]] && grep -qF -- "$1" Kwastor.log; }
+windowId() { xdotool search --onlyvisible --name '^Bijwerken van Vondelux$' 2>/dev/null | head -1; }
+windowOpen() { [[ -n "$(windowId)" ]]; }
+running() { kill -0 "$pid" 2>/dev/null; }
+ended() { ! running; }
+
+waitFor 60 windowOpen || fail "the wizard window did not open"
+wid=$(windowId)
+waitFor 10 logHas "Beginnen met stap 1." || fail "step 1 was not entered"
+
+shot() { # shot <step>: the window as the user sees it, once it has repainted
+    sleep 1
+    import -window "$wid" "$shots/step$1.png"
+}
+# Next and the keyboard rules: a click on its centre (8827 x 2347 twips, 15 twips a pixel at
+# Wine's 96 dpi), Return and keypad Enter with no button focused.
+click() { xdotool mousemove --window "$wid" 588 156 click 1; }
+key() { xdotool windowfocus --sync "$wid" key "$1"; }
+
+shot 1
+click
+waitFor 60 logHas "Stap 2 met succes doorlopen." || fail "step 2 did not pass"
+shot 2
+key Return
+waitFor 300 logHas "Stap 3 met succes doorlopen." || fail "step 3 did not pass"
+shot 3
+key KP_Enter
+waitFor 30 logHas "Beginnen met stap 4." || fail "step 4 was not entered"
+shot 4
+click
+waitFor 30 ended || fail "the program did not end after Afsluiten"
+status=0
+wait "$pid" || status=$?
+pid=
+((status == 0)) || fail "the program ended with status $status"
+
+# Byte for byte the files of the Linux command-line modes, and the same rows.
+files=$(find "$folder/pictogrammen" "$folder/geluiden" "$folder/thumbs" -type f | wc -l)
+((files == 1232)) || fail "$files files written instead of 1232"
+for sub in pictogrammen geluiden thumbs; do
+    diff -r "$work/twin/$sub" "$folder/$sub" >/dev/null || fail "$sub differs from the Linux run"
+done
+for table in categorie pictogram categorie_pictogram; do
+    cmp -s <(mdb-export "$work/twin/picbase.pbd" "$table" | sort) \
+        <(mdb-export "$folder/picbase.pbd" "$table" | sort) ||
+        fail "table $table differs from the Linux run"
+done
+added=$(mdb-export "$folder/picbase.pbd" pictogram | awk -F, 'NR > 1 && $1 >= 1173' | wc -l)
+((added == 308)) || fail "$added pictograms added instead of 308"
+"$host/kwastor-jet" check "$folder/picbase.pbd" --password kolibrie >/dev/null ||
+    fail "the database is not sound after the update"
+
+steps=$(tr -d '\r' <Kwastor.log | grep -o 'Beginnen met stap [0-9]*\.' | tr '\n' ' ')
+[[ "$steps" == "Beginnen met stap 1. Beginnen met stap 2. Beginnen met stap 3. Beginnen met stap 4. " ]] ||
+    fail "step records: $steps"
+logHas "AvailableDiskSpace() : " || fail "no free-space record"
+logHas "Succesvol afgesloten." || fail "no closing record"
+logHas "Logging ended." || fail "the log was not ended"
+! logHas "Fout in stap" || fail "a step logged a failure"
+keepLog
+echo "PASS: four steps, $files files and $added pictograms as on Linux; screenshots and the log in $shots"
