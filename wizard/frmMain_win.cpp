@@ -65,6 +65,51 @@ HFONT WindowFont(int weight, int dpiY) {
                        DEFAULT_PITCH | FF_SWISS, L"Tahoma");
 }
 
+/// The window's icon at size pixels, the same picture as the Linux window's: a blue tile with a
+/// white pictogram card and a green arrow that drops a new one in.
+HICON WindowIcon(int size) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP colour = CreateCompatibleBitmap(screen, size, size);
+    HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
+    ReleaseDC(nullptr, screen);
+    auto at = [size](int v) { return MulDiv(v, size, 48); };
+    const RECT all{0, 0, size, size};
+    SelectObject(dc, GetStockObject(NULL_PEN));
+    // The mask: everything but the tile is transparent.
+    HGDIOBJ old = SelectObject(dc, mask);
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SelectObject(dc, GetStockObject(BLACK_BRUSH));
+    RoundRect(dc, at(1), at(1), at(47), at(47), at(16), at(16));
+    SelectObject(dc, colour);
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    auto fill = [dc](COLORREF rgb, auto draw) {
+        HBRUSH brush = CreateSolidBrush(rgb);
+        HGDIOBJ previous = SelectObject(dc, brush);
+        draw();
+        SelectObject(dc, previous);
+        DeleteObject(brush);
+    };
+    const COLORREF blue = RGB(0x1f, 0x5f, 0xae);
+    fill(blue, [&] { RoundRect(dc, at(1), at(1), at(47), at(47), at(16), at(16)); });
+    fill(RGB(255, 255, 255), [&] { RoundRect(dc, at(8), at(18), at(40), at(42), at(8), at(8)); });
+    // A little figure on the card: head and body.
+    fill(blue, [&] {
+        Ellipse(dc, at(20), at(21), at(28), at(29));
+        RoundRect(dc, at(19), at(30), at(29), at(39), at(6), at(6));
+    });
+    const POINT arrow[] = {{at(20), at(2)},  {at(28), at(2)},  {at(28), at(10)}, {at(34), at(10)},
+                           {at(24), at(20)}, {at(14), at(10)}, {at(20), at(10)}};
+    fill(RGB(0x2e, 0xa0, 0x43), [&] { Polygon(dc, arrow, 7); });
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    ICONINFO info{TRUE, 0, 0, mask, colour};
+    HICON icon = CreateIconIndirect(&info);
+    DeleteObject(mask);
+    DeleteObject(colour);
+    return icon;
+}
+
 constexpr const wchar_t* kWindowClass = L"KwastorWizard";
 
 class frmMain final : private WizardView {
@@ -84,6 +129,7 @@ private:
     void Form_Resize(int width);
     /// One message of the queue, with the keyboard rules of a dialog.
     void Dispatch(MSG& msg);
+    void KeepFocus();
     HBRUSH Colours(HWND control, HDC dc) const;
 
     void ShowStep(const StepLook& look) override;
@@ -132,6 +178,9 @@ frmMain::frmMain() {
     windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     windowClass.lpszClassName = kWindowClass;
+    // Never destroyed: the class keeps them until the program ends.
+    windowClass.hIcon = WindowIcon(32);
+    windowClass.hIconSm = WindowIcon(16);
     RegisterClassExW(&windowClass);
 
     constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
@@ -315,10 +364,22 @@ void frmMain::ShowStep(const StepLook& look) {
     }
     SetWindowTextW(lblStep, Wide(look.title).c_str());
     SetWindowTextW(lblHelp, Wide(look.help).c_str());
+    KeepFocus();
 }
 
 void frmMain::EnableNext(bool enabled) {
     EnableWindow(cbNext, enabled);
+    KeepFocus();
+}
+
+void frmMain::KeepFocus() {
+    // A control that is hidden or disabled while it has the focus leaves no window with it, and
+    // then Return reaches nobody. The focus goes to Next, or to the window while Next can't take
+    // it, whose keys still reach the pump.
+    HWND focus = GetFocus();
+    if (focus && IsWindowVisible(focus) && IsWindowEnabled(focus))
+        return;
+    SetFocus(IsWindowVisible(cbNext) && IsWindowEnabled(cbNext) ? cbNext : window_);
 }
 
 void frmMain::ProcessEvents() {
