@@ -2,7 +2,8 @@
 # Installs what Kwastor needs, then builds and runs the whole test suite twice: a normal build
 # (g++) and a build with AddressSanitizer and UndefinedBehaviorSanitizer (clang), which also
 # runs each libFuzzer target for a bounded time. Between them it builds the release tree (with
-# the benchmarks) so that an optimised build can't break unseen. Run as root on Debian 12.
+# the benchmarks) so that an optimised build can't break unseen. Last, it cross-builds the Windows
+# edition and runs its tests under Wine. Run as root on Debian 12.
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$PWD
@@ -47,4 +48,8 @@ for fuzzer in build-asan/fuzz/fuzz_*; do
     > "build-asan/$name.log" 2>&1 || { tail -40 "build-asan/$name.log"; echo "$name FAILED"; exit 1; }
   echo "$name: $(grep -o "Done [0-9]* runs" "build-asan/$name.log" | tail -1), no failure"
 done
+echo "=== Windows edition ==="
+# The packages came with the step above; the host tools and media come from the normal build.
+KWASTOR_SKIP_DEPS=1 KWASTOR_MEDIA_DIR="$top/build/media" bash scripts/build-windows.sh
+run_tests build-win
 echo "All tests passed."

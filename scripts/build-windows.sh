@@ -33,3 +33,11 @@ if [ ! -f "$win/CMakeCache.txt" ]; then
 fi
 ninja -C "$win"
 file "$win/kwastor.exe"
+# Linked statically: nothing but Windows' own DLLs may be imported.
+imports=$(i686-w64-mingw32-objdump -p "$win/kwastor.exe" | awk '/DLL Name:/ { print tolower($3) }')
+foreign=$(grep -vxE '(kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|comctl32|comdlg32|odbc32|msvcrt|shlwapi|uxtheme|version|winmm)\.dll' <<<"$imports" || true)
+if [ -n "$foreign" ]; then
+  echo "build-windows.sh: kwastor.exe needs DLLs that Windows doesn't bring: $foreign" >&2
+  exit 1
+fi
+echo "kwastor.exe imports only $(tr '\n' ' ' <<<"$imports")"

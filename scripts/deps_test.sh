@@ -8,7 +8,8 @@ here=$(dirname "$0")
 source "$here/checks.sh"
 
 named=$(sed -n '/apt-get install/,/^[^ ]/p' "$here/install-deps.sh" | tr ' \\' '\n\n' |
-  grep -E '^[a-z0-9][a-z0-9.+-]+$' | grep -vE '^(apt-get|install)$' | sort -u)
+  grep -E '^[a-z0-9][a-z0-9.+-]+(:i386)?$' | sed 's/:i386$//' | grep -vE '^(apt-get|install)$' |
+  sort -u)
 # A named package's firm dependencies arrive with it, two levels deep (clang-format brings
 # clang-format-14; pkg-config brings pkgconf, which brings pkgconf-bin). Recommendations and
 # alternatives do not count.
@@ -18,7 +19,7 @@ covered=$( (echo "$named"; echo "$level1"; depends $level1) | sort -u)
 
 for what in cmake ninja pkg-config clang++ clang-format zip unzip zipcmp sqlite3 odbcinst \
   espeak-ng sox soxi file identify import wmf2gd Xvfb xvfb-run xauth xdotool xdpyinfo \
-  /usr/bin/time mount umount /usr/share/fonts/type1/urw-base35 \
+  /usr/bin/time mount umount /usr/share/fonts/type1/urw-base35 wine wineboot wineserver flock \
   /usr/share/qt6/translations/qtbase_nl.qm; do
   path=$what
   [ "${what:0:1}" == / ] || path=$(command -v "$what") || path=
