@@ -6,6 +6,7 @@
 #   e2e_test.sh <build folder>
 # Exits 77 (skipped) when Xvfb, xdotool, ImageMagick's import or sqlite3 is missing.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 
 build=$(cd "$1" && pwd)
 for tool in Xvfb xdotool import sqlite3; do
@@ -55,19 +56,8 @@ cd "$work/run"
 QT_QPA_PLATFORM=xcb QT_FONT_DPI=96 XDG_RUNTIME_DIR="$work" "$build/kwastor" &
 pid=$!
 
-waitFor() { # waitFor <seconds> <command...>
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.1
-    done
-}
-logHas() { [[ -f Kwastor.log ]] && grep -qF -- "$1" Kwastor.log; }
-windowId() { xdotool search --onlyvisible --name '^Bijwerken van Vondelux$' 2>/dev/null | head -1; }
-windowOpen() { [[ -n "$(windowId)" ]]; }
-running() { kill -0 "$pid" 2>/dev/null; }
-ended() { ! running; }
+# shellcheck source=e2e_common.sh
+source "$here/e2e_common.sh"
 
 waitFor 30 windowOpen || fail "the wizard window did not open"
 wid=$(windowId)
@@ -99,20 +89,6 @@ wait "$pid" || status=$?
 pid=
 ((status == 0)) || fail "the program ended with status $status"
 
-files=$(find "$folder/pictogrammen" "$folder/geluiden" "$folder/thumbs" -type f | wc -l)
-((files == 1232)) || fail "$files files written instead of 1232"
-# The database is an Access file: counted by an independent reader, checked index by index.
-added=$(mdb-export "$folder/picbase.pbd" pictogram | awk -F, 'NR > 1 && $1 >= 1173' | wc -l)
-((added == 308)) || fail "$added pictograms added instead of 308"
-"$build/kwastor-jet" check "$folder/picbase.pbd" --password kolibrie >/dev/null ||
-    fail "the database is not sound after the update"
-
-steps=$(tr -d '\r' <Kwastor.log | grep -o 'Beginnen met stap [0-9]*\.' | tr '\n' ' ')
-[[ "$steps" == "Beginnen met stap 1. Beginnen met stap 2. Beginnen met stap 3. Beginnen met stap 4. " ]] ||
-    fail "step records: $steps"
-logHas "AvailableDiskSpace() : " || fail "no free-space record"
-logHas "Succesvol afgesloten." || fail "no closing record"
-logHas "Logging ended." || fail "the log was not ended"
-! logHas "Fout in stap" || fail "a step logged a failure"
+checkUpdated "$build/kwastor-jet"
 keepLog
 echo "PASS: four steps, $files files, $added pictograms; screenshots and the log in $shots"

@@ -1,12 +1,13 @@
 #!/bin/bash
 # End to end on Windows, under Wine: kwastor.exe started without arguments finds a fresh test
-# installation under the prefix's program-files folder and is clicked and keyed through its four
-# steps with xdotool. Afterwards the installation holds the same files and database rows as a
+# installation under the prefix's program-files folder, opens and cancels the folder dialog and is
+# clicked and keyed through its four steps with xdotool. Afterwards the installation holds the same files and database rows as a
 # twin that the Linux program's command-line modes updated, and the log tells the story of the
 # four steps. A screenshot of each step and the log are left in <build-win>/e2e-win/.
 #   e2e_win_test.sh <build-win folder> <Linux build folder>
 # Exits 77 (skipped) when a tool is missing or Wine can't start at all.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 
 build=$(cd "$1" && pwd)
 host=$(cd "$2" && pwd)
@@ -73,19 +74,8 @@ cd "$work/run"
 wine "$build/kwastor.exe" >/dev/null 2>&1 &
 pid=$!
 
-waitFor() { # waitFor <seconds> <command...>
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.1
-    done
-}
-logHas() { [[ -f Kwastor.log ]] && grep -qF -- "$1" Kwastor.log; }
-windowId() { xdotool search --onlyvisible --name '^Bijwerken van Vondelux$' 2>/dev/null | head -1; }
-windowOpen() { [[ -n "$(windowId)" ]]; }
-running() { kill -0 "$pid" 2>/dev/null; }
-ended() { ! running; }
+# shellcheck source=e2e_common.sh
+source "$here/e2e_common.sh"
 
 waitFor 60 windowOpen || fail "the wizard window did not open"
 wid=$(windowId)
@@ -101,6 +91,17 @@ click() { xdotool mousemove --window "$wid" 588 156 click 1; }
 key() { xdotool windowfocus --sync "$wid" key "$1"; }
 
 shot 1
+# "Wijzigen..." opens the shell's folder dialog; a cancel changes nothing, so Next still leads to
+# step 2. (Wine's dialog does not open inside "Program Files", so its own choice is not confirmed.)
+xdotool mousemove --window "$wid" 588 60 click 1
+dialogId() { xdotool search --onlyvisible --name '.' 2>/dev/null | grep -vx "$wid" | head -1; }
+dialogOpen() { [[ -n "$(dialogId)" ]]; }
+waitFor 30 dialogOpen || fail "the folder dialog did not open"
+dialog=$(dialogId)
+sleep 1
+import -window "$dialog" "$shots/folder-dialog.png"
+xdotool windowfocus --sync "$dialog" key Escape
+waitFor 30 eval '! dialogOpen' || fail "the folder dialog did not close"
 click
 waitFor 60 logHas "Stap 2 met succes doorlopen." || fail "step 2 did not pass"
 shot 2
@@ -117,9 +118,8 @@ wait "$pid" || status=$?
 pid=
 ((status == 0)) || fail "the program ended with status $status"
 
+checkUpdated "$host/kwastor-jet"
 # Byte for byte the files of the Linux command-line modes, and the same rows.
-files=$(find "$folder/pictogrammen" "$folder/geluiden" "$folder/thumbs" -type f | wc -l)
-((files == 1232)) || fail "$files files written instead of 1232"
 for sub in pictogrammen geluiden thumbs; do
     diff -r "$work/twin/$sub" "$folder/$sub" >/dev/null || fail "$sub differs from the Linux run"
 done
@@ -128,17 +128,5 @@ for table in categorie pictogram categorie_pictogram; do
         <(mdb-export "$folder/picbase.pbd" "$table" | sort) ||
         fail "table $table differs from the Linux run"
 done
-added=$(mdb-export "$folder/picbase.pbd" pictogram | awk -F, 'NR > 1 && $1 >= 1173' | wc -l)
-((added == 308)) || fail "$added pictograms added instead of 308"
-"$host/kwastor-jet" check "$folder/picbase.pbd" --password kolibrie >/dev/null ||
-    fail "the database is not sound after the update"
-
-steps=$(tr -d '\r' <Kwastor.log | grep -o 'Beginnen met stap [0-9]*\.' | tr '\n' ' ')
-[[ "$steps" == "Beginnen met stap 1. Beginnen met stap 2. Beginnen met stap 3. Beginnen met stap 4. " ]] ||
-    fail "step records: $steps"
-logHas "AvailableDiskSpace() : " || fail "no free-space record"
-logHas "Succesvol afgesloten." || fail "no closing record"
-logHas "Logging ended." || fail "the log was not ended"
-! logHas "Fout in stap" || fail "a step logged a failure"
 keepLog
 echo "PASS: four steps, $files files and $added pictograms as on Linux; screenshots and the log in $shots"
