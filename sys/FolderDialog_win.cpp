@@ -1,5 +1,7 @@
 #include "sys/FolderDialog.h"
 
+#include "sys/CodePage.h"
+
 #include <windows.h>
 
 #include <objbase.h>
@@ -22,7 +24,7 @@ std::string ShowFolderDialog(const std::string& start) {
     // The shell's dialog is a COM object that wants an apartment on this thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     // The shell selects "C:\Data" but not "C:\Data\"; a drive root keeps its separator.
-    std::string selection = start;
+    std::string selection = ToSystemText(start);
     if (selection.size() > 3 && selection.back() == '\\')
         selection.pop_back();
     BROWSEINFOA request{};
@@ -38,7 +40,7 @@ std::string ShowFolderDialog(const std::string& start) {
     CoTaskMemFree(item);
     if (SUCCEEDED(com))
         CoUninitialize();
-    return ok ? std::string(path) : std::string();
+    return ok ? FromSystemText(path) : std::string();
 }
 
 } // namespace kw

@@ -17,22 +17,15 @@ namespace {
 
 enum ControlId : int { kNextId = 101, kBrowseId = 102, kListId = 103 };
 
-/// Program text is UTF-8; a folder that the shell handed over is in the ANSI code page and is
-/// shown as such when it is not valid UTF-8.
+/// Program text is UTF-8 (folders included: they are converted where the system hands them
+/// over); the controls take UTF-16.
 std::wstring Wide(const std::string& text) {
-    if (text.empty())
-        return {};
-    for (const UINT codePage : {static_cast<UINT>(CP_UTF8), static_cast<UINT>(CP_ACP)}) {
-        const DWORD flags = codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
-        const int size = static_cast<int>(text.size());
-        const int length = MultiByteToWideChar(codePage, flags, text.data(), size, nullptr, 0);
-        if (length <= 0)
-            continue;
-        std::wstring wide(static_cast<std::size_t>(length), L'\0');
-        MultiByteToWideChar(codePage, flags, text.data(), size, wide.data(), length);
-        return wide;
-    }
-    return {};
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+    return wide;
 }
 
 class WinCaption final : public Caption {
