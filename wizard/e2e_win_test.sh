@@ -1,9 +1,10 @@
 #!/bin/bash
 # End to end on Windows, under Wine: kwastor.exe started without arguments finds a fresh test
 # installation under the prefix's program-files folder, opens and cancels the folder dialog and is
-# clicked and keyed through its four steps with xdotool. Afterwards the installation holds the same files and database rows as a
-# twin that the Linux program's command-line modes updated, and the log tells the story of the
-# four steps. A screenshot of each step and the log are left in <build-win>/e2e-win/.
+# clicked and keyed through its four steps with xdotool. Afterwards the installation holds the
+# same files and database rows as a twin that the Linux program's command-line modes updated, and
+# the log tells the story of the four steps. A second run is closed during step 3. A screenshot
+# of each step, of the folder dialog and the first run's log are left in <build-win>/e2e-win/.
 #   e2e_win_test.sh <build-win folder> <Linux build folder>
 # Exits 77 (skipped) when a tool is missing or Wine can't start at all.
 set -euo pipefail
@@ -129,4 +130,30 @@ for table in categorie pictogram categorie_pictogram; do
         fail "table $table differs from the Linux run"
 done
 keepLog
-echo "PASS: four steps, $files files and $added pictograms as on Linux; screenshots and the log in $shots"
+
+# Closing the window (Alt+F4) while step 3 writes the files ends the work through its failure
+# road and the program with status 0, before the database is touched.
+mv Kwastor.log first-run.log
+rm -f Kwastor.log.bak
+wine "$build/kwastor.exe" >/dev/null 2>&1 &
+pid=$!
+waitFor 60 windowOpen || fail "the wizard window did not open again"
+wid=$(windowId)
+waitFor 10 logHas "Beginnen met stap 1." || fail "step 1 was not entered again"
+click
+waitFor 60 logHas "Stap 2 met succes doorlopen." || fail "step 2 did not pass again"
+checked=$(md5sum <"$folder/picbase.pbd")
+click
+waitFor 30 logHas "SaveResourceToFile() : " || fail "step 3 did not start writing"
+xdotool key --window "$wid" alt+F4
+waitFor 30 ended || fail "closing the window during step 3 did not end the program"
+status=0
+wait "$pid" || status=$?
+pid=
+((status == 0)) || fail "closed during step 3, the program ended with status $status"
+logHas "Het bijwerken is afgebroken: het venster is gesloten." ||
+    fail "the work did not end through its failure road (or ended before the close)"
+logHas "Fout in stap 3: bestanden konden niet worden opgeslagen." || fail "no step 3 failure record"
+logHas "Logging ended." || fail "the log was not ended after the close"
+[[ "$(md5sum <"$folder/picbase.pbd")" == "$checked" ]] || fail "the database changed after the close"
+echo "PASS: four steps, $files files and $added pictograms as on Linux, and a close during the work; screenshots and the log in $shots"
