@@ -1,6 +1,8 @@
 // The wizard window on Windows: the same form as the Qt window, built from the system's own
 // controls. The steps themselves are WizardSteps; this file holds the controls, their layout in
 // twips, the keyboard rules and the message pump.
+#include "sys/Failure.h"
+#include "sys/WinError.h"
 #include "wizard/Wizard.h"
 #include "wizard/WizardSteps.h"
 
@@ -184,6 +186,12 @@ frmMain::frmMain() {
     window_ = CreateWindowExW(exStyle, kWindowClass, L"Bijwerken van Vondelux", style,
                               CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
                               outer.bottom - outer.top, nullptr, nullptr, instance, this);
+    if (!window_) {
+        const DWORD error = GetLastError();
+        DeleteObject(bold_);
+        DeleteObject(regular_);
+        throw Failure("Het venster kan niet geopend worden: " + WindowsErrorText(error) + ".");
+    }
     BuildControls();
     RECT inner{};
     GetClientRect(window_, &inner);
@@ -395,8 +403,13 @@ void frmMain::CloseWindow() {
 } // namespace
 
 int RunWizard(int&, char**) {
-    frmMain window;
-    window.Run();
+    try {
+        frmMain window;
+        window.Run();
+    } catch (const Failure& failure) {
+        MsgBox(failure.what(), kProgramTitle, MsgIcon::Warning);
+        return 1;
+    }
     return 0;
 }
 
