@@ -1,6 +1,42 @@
-# Shared by the wizard's end-to-end tests (sourced): waiting, the window, the program's life and
-# the checks on the installation and the log that every platform's run must pass. The caller
-# sets pid (the program) and folder (the installation) and runs in the folder of the log.
+# Shared by the wizard's end-to-end tests (sourced once work, the temporary folder, and shots,
+# where the screenshots and the log are kept, are set): the private X server, cleaning up and
+# failing, waiting, the window, the program's life, and the checks on the installation and the
+# log that every platform's run must pass. The caller sets pid (the program) and folder (the
+# installation), runs the program in $work/run and may set stopExtra to end more at the exit.
+
+pid=
+xvfb=
+stopExtra=:
+cleanup() {
+    [[ -z "$pid" ]] || kill "$pid" 2>/dev/null || true
+    $stopExtra
+    if [[ -n "$xvfb" ]]; then
+        kill "$xvfb" 2>/dev/null || true
+        wait "$xvfb" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+keepLog() { [[ ! -f "$work/run/Kwastor.log" ]] || cp "$work/run/Kwastor.log" "$shots/Kwastor.log"; }
+fail() {
+    echo "FAIL: $*"
+    keepLog
+    # The log is in Windows-1252.
+    [[ ! -f "$shots/Kwastor.log" ]] || iconv -f WINDOWS-1252 -t UTF-8 "$shots/Kwastor.log" |
+        tr -d '\r' | tail -20
+    exit 1
+}
+
+# A private X server (startXvfb <width>x<height>). It picks a free display number itself and
+# tells it once it listens. Without -noreset it would reset whenever its last client leaves,
+# turning away a client that connects in that moment.
+startXvfb() {
+    mkfifo "$work/display"
+    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "$1x24" 3>"$work/display" 2>/dev/null &
+    xvfb=$!
+    read -r -t 30 number <"$work/display" || fail "Xvfb did not come up"
+    export DISPLAY=":$number"
+}
 
 waitFor() { # waitFor <seconds> <command...>
     local deadline=$((SECONDS + $1))

@@ -19,33 +19,9 @@ done
 work=$(mktemp -d)
 shots="$build/e2e"
 mkdir -p "$work/run" "$shots"
-pid=
-xvfb=
-cleanup() {
-    [[ -z "$pid" ]] || kill "$pid" 2>/dev/null || true
-    if [[ -n "$xvfb" ]]; then
-        kill "$xvfb" 2>/dev/null || true
-        wait "$xvfb" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-keepLog() { [[ ! -f "$work/run/Kwastor.log" ]] || cp "$work/run/Kwastor.log" "$shots/Kwastor.log"; }
-fail() {
-    echo "FAIL: $*"
-    keepLog
-    [[ ! -f "$shots/Kwastor.log" ]] || tr -d '\r' <"$shots/Kwastor.log" | tail -20
-    exit 1
-}
-
-# A private X server. It picks a free display number itself and tells it once it listens.
-# Without -noreset it would reset whenever its last client leaves, turning away a client that
-# connects in that moment.
-mkfifo "$work/display"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 800x360x24 3>"$work/display" 2>/dev/null &
-xvfb=$!
-read -r -t 30 number <"$work/display" || fail "Xvfb did not come up"
-export DISPLAY=":$number"
+# shellcheck source=e2e_common.sh
+source "$here/e2e_common.sh"
+startXvfb 800x360
 
 export WINEPREFIX="$work/prefix"
 folder="$WINEPREFIX/drive_c/Program Files/Merodaan"
@@ -55,9 +31,6 @@ cd "$work/run"
 # The window's layout is in twips; a fixed 96 dpi puts Next where the clicks expect it.
 QT_QPA_PLATFORM=xcb QT_FONT_DPI=96 XDG_RUNTIME_DIR="$work" "$build/kwastor" &
 pid=$!
-
-# shellcheck source=e2e_common.sh
-source "$here/e2e_common.sh"
 
 waitFor 30 windowOpen || fail "the wizard window did not open"
 wid=$(windowId)

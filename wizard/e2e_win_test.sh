@@ -22,39 +22,15 @@ done
 work=$(mktemp -d)
 shots="$build/e2e-win"
 mkdir -p "$work/run" "$work/twin-run" "$shots"
-pid=
-xvfb=
 # A prefix of its own, made afresh: the installation goes into its program-files folder, where
 # no other test looks.
 export WINEPREFIX="$build/wine-wizard" WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-cleanup() {
-    [[ -z "$pid" ]] || kill "$pid" 2>/dev/null || true
-    wineserver --kill 2>/dev/null || true
-    if [[ -n "$xvfb" ]]; then
-        kill "$xvfb" 2>/dev/null || true
-        wait "$xvfb" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-keepLog() { [[ ! -f "$work/run/Kwastor.log" ]] || cp "$work/run/Kwastor.log" "$shots/Kwastor.log"; }
-fail() {
-    echo "FAIL: $*"
-    keepLog
-    [[ ! -f "$shots/Kwastor.log" ]] || iconv -f WINDOWS-1252 -t UTF-8 "$shots/Kwastor.log" |
-        tr -d '\r' | tail -20
-    exit 1
-}
-
+# shellcheck source=e2e_common.sh
+source "$here/e2e_common.sh"
+stopExtra="wineserver --kill"
 # The test command gives an X display; started by hand without one, use a private Xvfb.
-if [[ -z "${DISPLAY:-}" ]]; then
-    mkfifo "$work/display"
-    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" 2>/dev/null &
-    xvfb=$!
-    read -r -t 30 number <"$work/display" || fail "Xvfb did not come up"
-    export DISPLAY=":$number"
-fi
+[[ -n "${DISPLAY:-}" ]] || startXvfb 1280x1024
 
 rm -rf "$WINEPREFIX"
 if ! out=$(wineboot --init 2>&1 && wineserver --wait 2>&1); then
@@ -74,9 +50,6 @@ folder="$programFiles/Merodaan"
 cd "$work/run"
 wine "$build/kwastor.exe" >/dev/null 2>&1 &
 pid=$!
-
-# shellcheck source=e2e_common.sh
-source "$here/e2e_common.sh"
 
 waitFor 60 windowOpen || fail "the wizard window did not open"
 wid=$(windowId)
