@@ -41,6 +41,8 @@ fi
 programFiles="$WINEPREFIX/drive_c/Program Files (x86)"
 [[ -d "$programFiles" ]] || programFiles="$WINEPREFIX/drive_c/Program Files"
 folder="$programFiles/Merodaan"
+# The twin is updated by the Linux program, which scripts/build-windows.sh does not build.
+[[ -x "$host/kwastor" ]] || fail "$host/kwastor is missing: build it (ninja -C $host kwastor)"
 "$host/make-test-installation" "$folder" >/dev/null
 "$host/make-test-installation" "$work/twin" >/dev/null
 (cd "$work/twin-run" && "$host/kwastor" bestanden "$work/twin" >/dev/null 2>&1 &&
