@@ -1,16 +1,12 @@
 #include "app/WizardModule.h"
 
-#include "sys/Ui.h"
+#include "wizard/Wizard.h"
 
 namespace kw {
 
-// Until the Windows edition has its window, the wizard says what the command line does.
-int RunWizardModule(int&, char**) {
-    MsgBox("De wizard is in deze uitgave nog niet beschikbaar. De opdrachtregel werkt wel:\r\n"
-           "\tKwastor bestanden <Merodaan-map>\r\n"
-           "\tKwastor database <Gebruikers-map>",
-           kProgramTitle, MsgIcon::Warning);
-    return 1;
+// Windows has no module to load: the window is part of kwastor.exe and needs no other library.
+int RunWizardModule(int& argc, char** argv) {
+    return RunWizard(argc, argv);
 }
 
 } // namespace kw

@@ -2,7 +2,8 @@
 # The layering that keeps a second front end and a second platform to one folder each:
 # - no POSIX or X11 header outside a platform file (*_posix.cpp) or a test;
 # - no Windows header outside a Windows platform file (*_win.cpp);
-# - the wizard window holds no SQL and no database or file call (those are the steps' work);
+# - the wizard windows and their step switch hold no SQL and no database or file call (those
+#   are the steps' work, in app/Update);
 # - the program links no test support and no container writer (given its file).
 #   check-layers.sh <source folder> [<program file>]
 set -uo pipefail
@@ -29,7 +30,7 @@ check "no Windows header outside a Windows platform file (*_win.cpp)" "" \
   "$(files | grep -vE '_win\.cpp$' | xargs grep -niE "$winheaders" 2>/dev/null)"
 
 check "the wizard window holds no SQL and no database or file call" "" \
-  "$(grep -nE '\b(Connect|Disconnect|IsConnected|ExecuteSQL|OpenRSBySQL|SaveResources|UpdateDB|ListChanges|Files|FindInstallation|HoldsInstallation|AvailableDiskSpace|NeededDiskSpace|GetResourceExtremes)\(|"(SELECT|INSERT|DELETE|UPDATE) ' wizard/frmMain.cpp)"
+  "$(grep -nE '\b(Connect|Disconnect|IsConnected|ExecuteSQL|OpenRSBySQL|SaveResources|UpdateDB|ListChanges|Files|FindInstallation|HoldsInstallation|AvailableDiskSpace|NeededDiskSpace|GetResourceExtremes)\(|"(SELECT|INSERT|DELETE|UPDATE) ' wizard/frmMain.cpp wizard/frmMain_win.cpp wizard/WizardSteps.cpp)"
 
 if [ -n "$program" ]; then
   check "the program links no test support and no container writer" "" \

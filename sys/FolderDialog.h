@@ -19,4 +19,8 @@ using FolderPicker = std::function<std::string(const std::string& start)>;
 /// Puts another picker in place of the dialog (an empty one restores the dialog). For tests.
 void SetFolderPicker(FolderPicker picker);
 
+/// The platform's dialog, as BrowseForFolder shows it: the chosen folder without a trailing
+/// separator, or empty text for a cancel.
+std::string ShowFolderDialog(const std::string& start);
+
 } // namespace kw

@@ -1,6 +1,5 @@
 #include "wizard/QtControls.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QListWidget>
 
@@ -8,10 +7,6 @@ namespace kw {
 
 void QtCaption::SetCaption(const std::string& caption) {
     label_.setText(QString::fromStdString(caption));
-}
-
-void QtWindow::ProcessEvents() {
-    QCoreApplication::processEvents();
 }
 
 void QtListBox::AddItem(const std::string& line) {

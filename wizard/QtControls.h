@@ -1,4 +1,4 @@
-// The core's captions, window and list, shown in Qt widgets.
+// The core's captions and list, shown in Qt widgets.
 #pragma once
 
 #include "sys/Ui.h"
@@ -16,17 +16,6 @@ public:
 
 private:
     QLabel& label_;
-};
-
-/// The application's event loop, and the window's flag that says its close was asked for.
-class QtWindow final : public Window {
-public:
-    explicit QtWindow(const bool& closed) : closed_(closed) {}
-    void ProcessEvents() override;
-    bool Closed() const override { return closed_; }
-
-private:
-    const bool& closed_;
 };
 
 class QtListBox final : public ListBox {

@@ -6,6 +6,7 @@
 #   e2e_test.sh <build folder>
 # Exits 77 (skipped) when Xvfb, xdotool, ImageMagick's import or sqlite3 is missing.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 
 build=$(cd "$1" && pwd)
 for tool in Xvfb xdotool import sqlite3; do
@@ -18,33 +19,9 @@ done
 work=$(mktemp -d)
 shots="$build/e2e"
 mkdir -p "$work/run" "$shots"
-pid=
-xvfb=
-cleanup() {
-    [[ -z "$pid" ]] || kill "$pid" 2>/dev/null || true
-    if [[ -n "$xvfb" ]]; then
-        kill "$xvfb" 2>/dev/null || true
-        wait "$xvfb" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-keepLog() { [[ ! -f "$work/run/Kwastor.log" ]] || cp "$work/run/Kwastor.log" "$shots/Kwastor.log"; }
-fail() {
-    echo "FAIL: $*"
-    keepLog
-    [[ ! -f "$shots/Kwastor.log" ]] || tr -d '\r' <"$shots/Kwastor.log" | tail -20
-    exit 1
-}
-
-# A private X server. It picks a free display number itself and tells it once it listens.
-# Without -noreset it would reset whenever its last client leaves, turning away a client that
-# connects in that moment.
-mkfifo "$work/display"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 800x360x24 3>"$work/display" 2>/dev/null &
-xvfb=$!
-read -r -t 30 number <"$work/display" || fail "Xvfb did not come up"
-export DISPLAY=":$number"
+# shellcheck source=e2e_common.sh
+source "$here/e2e_common.sh"
+startXvfb 800x360
 
 export WINEPREFIX="$work/prefix"
 folder="$WINEPREFIX/drive_c/Program Files/Merodaan"
@@ -54,20 +31,6 @@ cd "$work/run"
 # The window's layout is in twips; a fixed 96 dpi puts Next where the clicks expect it.
 QT_QPA_PLATFORM=xcb QT_FONT_DPI=96 XDG_RUNTIME_DIR="$work" "$build/kwastor" &
 pid=$!
-
-waitFor() { # waitFor <seconds> <command...>
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.1
-    done
-}
-logHas() { [[ -f Kwastor.log ]] && grep -qF -- "$1" Kwastor.log; }
-windowId() { xdotool search --onlyvisible --name '^Bijwerken van Vondelux$' 2>/dev/null | head -1; }
-windowOpen() { [[ -n "$(windowId)" ]]; }
-running() { kill -0 "$pid" 2>/dev/null; }
-ended() { ! running; }
 
 waitFor 30 windowOpen || fail "the wizard window did not open"
 wid=$(windowId)
@@ -99,20 +62,6 @@ wait "$pid" || status=$?
 pid=
 ((status == 0)) || fail "the program ended with status $status"
 
-files=$(find "$folder/pictogrammen" "$folder/geluiden" "$folder/thumbs" -type f | wc -l)
-((files == 1232)) || fail "$files files written instead of 1232"
-# The database is an Access file: counted by an independent reader, checked index by index.
-added=$(mdb-export "$folder/picbase.pbd" pictogram | awk -F, 'NR > 1 && $1 >= 1173' | wc -l)
-((added == 308)) || fail "$added pictograms added instead of 308"
-"$build/kwastor-jet" check "$folder/picbase.pbd" --password kolibrie >/dev/null ||
-    fail "the database is not sound after the update"
-
-steps=$(tr -d '\r' <Kwastor.log | grep -o 'Beginnen met stap [0-9]*\.' | tr '\n' ' ')
-[[ "$steps" == "Beginnen met stap 1. Beginnen met stap 2. Beginnen met stap 3. Beginnen met stap 4. " ]] ||
-    fail "step records: $steps"
-logHas "AvailableDiskSpace() : " || fail "no free-space record"
-logHas "Succesvol afgesloten." || fail "no closing record"
-logHas "Logging ended." || fail "the log was not ended"
-! logHas "Fout in stap" || fail "a step logged a failure"
+checkUpdated "$build/kwastor-jet"
 keepLog
 echo "PASS: four steps, $files files, $added pictograms; screenshots and the log in $shots"

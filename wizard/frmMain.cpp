@@ -1,8 +1,5 @@
 #include "wizard/frmMain.h"
 
-#include "app/Update.h"
-#include "log/Log.h"
-#include "sys/FolderDialog.h"
 #include "wizard/WindowFont.h"
 #include "wizard/WindowIcon.h"
 
@@ -12,7 +9,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <algorithm>
 
 namespace kw {
@@ -23,15 +19,11 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-void SetCaption(QLabel* label, const std::string& text) {
-    label->setText(Text(text));
-}
-
 } // namespace
 
 frmMain::frmMain() {
     BuildControls();
-    Form_Load();
+    steps_->Start();
 }
 
 int frmMain::TwipsX(int twips) const {
@@ -113,19 +105,14 @@ void frmMain::BuildControls() {
              std::initializer_list<QWidget*>{lblStep, lblMsg[0], lblMsg[1], cbBrowse, cbNext})
             bold->setStyle(OverstrikeStyle());
 
-    connect(cbNext, &QPushButton::clicked, this, [this] { cbNext_Click(); });
-    connect(cbBrowse, &QPushButton::clicked, this, [this] { cbBrowse_Click(); });
+    connect(cbNext, &QPushButton::clicked, this, [this] { steps_->NextPressed(); });
+    connect(cbBrowse, &QPushButton::clicked, this, [this] { steps_->BrowsePressed(); });
     for (int row = 0; row < 2; ++row) {
         rows_.action[row] = &actionCaptions_[row].emplace(*lblAction[row]);
         rows_.result[row] = &resultCaptions_[row].emplace(*lblMsg[row]);
     }
-    rows_.window = &window_;
     finalList_.emplace(*lstFinal);
-}
-
-void frmMain::Form_Load() {
-    InitSteps();
-    GoToStep(+1);
+    steps_.emplace(static_cast<WizardView&>(*this), rows_, *finalList_);
 }
 
 void frmMain::resizeEvent(QResizeEvent* event) {
@@ -154,118 +141,32 @@ void frmMain::keyPressEvent(QKeyEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    // Work in progress sees the flag at its next event pass, ends through its failure road and
-    // closes the database; the program ends once the click that runs it returns.
-    closeRequested_ = true;
+    steps_->WindowClosed();
     event->accept();
 }
 
-void frmMain::InitSteps() {
-    StepTitles[1] = "Stap 1 van 4 - Locatie van Vondelux bepalen.";
-    StepHelp[1] = "In deze stap wordt de locatie van Vondelux bepaald. Als de gevonden locatie "
-                  "onjuist of als de juiste locatie niet gevonden is, drukt u op 'Wijzigen...' "
-                  "om de juiste locatie op te geven";
-    StepTitles[2] = "Stap 2 van 4 - Controleren van Vondelux.";
-    StepHelp[2] = "In deze stap wordt gecontroleerd of Vondelux bijgewerkt kan worden en of er "
-                  "voldoende schijfruimte is.";
-    StepTitles[3] = "Stap 3 van 4 - Bijwerken van Vondelux.";
-    StepHelp[3] = "De bestanden worden aangemaakt en de administratie van Vondelux wordt "
-                  "bijgewerkt.";
-    StepTitles[4] = "Stap 4 van 4 - Afronden - overzicht van toegevoegde pictogrammen.";
-    StepHelp[4] = "Het bijwerken van Vondelux is voltooid. Er is een log geschreven van de "
-                  "genomen acties. Deze kunt u, tesamen met het bijwerkprogramma, verwijderen. "
-                  "Veel plezier met de nieuwe pictogrammen!";
-    RowVisible = {};
-    for (int step = 1; step <= 4; ++step)
-        RowVisible[step][0] = true;
-    RowVisible[2][1] = true;
-    RowVisible[3][1] = true;
-}
-
-void frmMain::GoToStep(std::int16_t delta) {
-    const int n = CurrentStep + delta;
-    if (n < 1 || n > 4)
-        return;
-    QScopedValueRollback<bool> running(stepRunning_, true);
-    CurrentStep = static_cast<std::int16_t>(n);
-    gLog->printf("Beginnen met stap " + std::to_string(n) + ".");
-    lstFinal->setVisible(n == 4);
-    cbNext->setText(n < 4 ? Text("Naar stap " + std::to_string(n + 1))
-                          : QStringLiteral("Afsluiten"));
-    cbNext->setEnabled(true);
-    cbBrowse->setVisible(n == 1);
+void frmMain::ShowStep(const StepLook& look) {
+    lstFinal->setVisible(look.listVisible);
+    cbNext->setText(Text(look.nextCaption));
+    cbBrowse->setVisible(look.browseVisible);
     for (int row = 0; row < 2; ++row) {
-        lblAction[row]->setVisible(RowVisible[n][row]);
-        lblMsg[row]->setVisible(RowVisible[n][row]);
+        lblAction[row]->setVisible(look.rowVisible[row]);
+        lblMsg[row]->setVisible(look.rowVisible[row]);
     }
-    SetCaption(lblStep, StepTitles[n]);
-    SetCaption(lblHelp, StepHelp[n]);
-    // Paint the new step before its work begins.
+    lblStep->setText(Text(look.title));
+    lblHelp->setText(Text(look.help));
+}
+
+void frmMain::EnableNext(bool enabled) {
+    cbNext->setEnabled(enabled);
+}
+
+void frmMain::ProcessEvents() {
     QCoreApplication::processEvents();
-    if (closeRequested_)
-        return;
-    switch (n) {
-    case 1:
-        RunStep1();
-        break;
-    case 2:
-        RunStep2();
-        break;
-    case 3:
-        RunStep3();
-        break;
-    default:
-        RunStep4();
-        break;
-    }
 }
 
-void frmMain::RunStep1() {
-    const std::optional<std::string> found = LocateInstallation(rows_, !LocationDone);
-    if (!found)
-        return;
-    InstallFolder = *found;
-    shownFolder_ = InstallFolder;
-    cbNext->setEnabled(!InstallFolder.empty());
-    LocationDone = true;
-}
-
-void frmMain::cbBrowse_Click() {
-    const std::string folder = BrowseForFolder(shownFolder_);
-    if (folder.empty())
-        return;
-    const bool holds = ChooseInstallation(folder, rows_);
-    if (holds)
-        InstallFolder = folder;
-    shownFolder_ = holds ? folder : std::string();
-    cbNext->setEnabled(holds);
-}
-
-void frmMain::cbNext_Click() {
-    // A press that waited in the queue while a step was entered would skip that step's checks.
-    if (stepRunning_)
-        return;
-    if (CurrentStep == 4) {
-        gLog->printf("Succesvol afgesloten.");
-        close();
-    }
-    GoToStep(+1);
-}
-
-// Steps 2 and 3 keep Next disabled while they work: their event passes must not let a press
-// start anything.
-void frmMain::RunStep2() {
-    cbNext->setEnabled(false);
-    cbNext->setEnabled(CheckInstallation(InstallFolder, rows_));
-}
-
-void frmMain::RunStep3() {
-    cbNext->setEnabled(false);
-    cbNext->setEnabled(UpdateInstallation(InstallFolder, rows_));
-}
-
-void frmMain::RunStep4() {
-    ListAddedPictograms(InstallFolder, *finalList_);
+void frmMain::CloseWindow() {
+    close();
 }
 
 } // namespace kw
