@@ -1,6 +1,7 @@
 #include "db/jet/Writer.h"
 
 #include "db/jet/DataPage.h"
+#include "db/jet/IndexTree.h"
 #include "db/jet/IndexWriter.h"
 #include "db/jet/JetFormat.h"
 #include "db/jet/Pager.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 #include <tuple>
 
 namespace kw::jet {
@@ -26,6 +28,9 @@ public:
     explicit PagerView(Pager& pager) : pager_(pager) {}
     std::uint64_t Size() const override {
         return std::uint64_t{pager_.PageCount()} * pager_.PageSize();
+    }
+    PageRef HeldPage(std::uint32_t number, std::size_t) const override {
+        return pager_.Read(number);
     }
     void ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
         const std::size_t size = pager_.PageSize();
@@ -106,19 +111,52 @@ struct Writer::Impl {
     std::string password;
     std::unique_ptr<Pager> pager;
     Format format;
+    // Reads through the pager, so it sees the open transaction and keeps no page of its own; its
+    // catalogue, which the writer never changes, is read once.
     std::unique_ptr<Database> reader;
 
-    Database& Read() {
-        if (!reader)
-            reader = Database::Open(std::make_unique<PagerView>(*pager), password);
-        return *reader;
+    Database& Read() { return *reader; }
+
+    // The definitions that statements have used, by name in lower case, kept across statements:
+    // reading a definition and its usage maps again for each statement cost more than the
+    // statement. The row count is kept as it is written; a definition one of whose usage maps
+    // changed (a page added or given back) is read again when next asked for, and all are
+    // forgotten when changes are undone.
+    struct CachedTable {
+        TableDef def;
+        bool stale = false;
+    };
+    std::map<std::string, CachedTable> tables;
+
+    const TableDef& Table(std::string_view name) {
+        std::string key(name);
+        std::transform(key.begin(), key.end(), key.begin(), AsciiLower);
+        auto it = tables.find(key);
+        if (it == tables.end() || it->second.stale) {
+            std::optional<TableDef> table = Read().FindTable(name);
+            if (!table || table->system)
+                throw JetError("The database has no table \"" + std::string(name) + "\".");
+            it = tables.insert_or_assign(std::move(key), CachedTable{std::move(*table)}).first;
+        }
+        return it->second.def;
     }
 
-    TableDef Table(std::string_view name) {
-        std::optional<TableDef> table = Read().FindTable(name);
-        if (!table || table->system)
-            throw JetError("The database has no table \"" + std::string(name) + "\".");
-        return *table;
+    // The cached definitions whose usage map lies at `pointer` are read again when next used.
+    void MapChanged(std::uint32_t pointer) {
+        for (auto& [name, cached] : tables) {
+            const TableDef& t = cached.def;
+            cached.stale =
+                cached.stale || MapPointer(t.ownedPages) == pointer ||
+                MapPointer(t.freeSpacePages) == pointer ||
+                std::any_of(t.indexData.begin(), t.indexData.end(),
+                            [&](const IndexData& x) { return x.usedPagesPointer == pointer; });
+        }
+    }
+
+    // Forgets what the writer keeps of the database beside its pages, when changes are undone.
+    void ForgetKept() {
+        tables.clear();
+        indexEntries.clear();
     }
 
     void RefuseUnkept(const TableDef& table) const {
@@ -145,13 +183,11 @@ struct Writer::Impl {
         Pager::Savepoint mark = pager->Mark();
         try {
             const int count = change();
-            reader.reset();
             if (own)
                 CommitWithIndexes();
             return count;
         } catch (...) {
-            reader.reset();
-            indexEntries.clear();
+            ForgetKept();
             if (own) {
                 unwrittenIndexes.clear();
                 pager->Rollback();
@@ -168,16 +204,12 @@ struct Writer::Impl {
     // the entries answer the unique checks. A failure undoes the transaction.
     void CommitWithIndexes() {
         try {
-            for (const auto& [defPage, name] : unwrittenIndexes) {
-                reader.reset(); // each table's definition as the previous writes left it
+            for (const auto& [defPage, name] : unwrittenIndexes)
                 WriteIndexes(Table(name));
-            }
             unwrittenIndexes.clear();
-            reader.reset();
             pager->Commit();
         } catch (...) {
-            reader.reset();
-            indexEntries.clear();
+            ForgetKept();
             unwrittenIndexes.clear();
             if (pager->InTransaction())
                 pager->Rollback();
@@ -189,6 +221,7 @@ struct Writer::Impl {
     // moves its window (inline maps) or gains a map page (reference maps). `outsideIsSet` is true
     // for the global map, for which pages outside it count as free.
     void SetInMap(std::uint32_t pointer, std::uint32_t page, bool set, bool outsideIsSet) {
+        MapChanged(pointer);
         const Format& f = format;
         const std::uint32_t mapPage = pointer >> 8;
         const auto mapRow = static_cast<std::uint16_t>(pointer & 0xFF);
@@ -300,8 +333,11 @@ struct Writer::Impl {
     std::uint32_t MapPointer(const UsageMap& map) const { return (map.page << 8) | map.row; }
 
     void SetRowCount(const TableDef& table, std::int64_t count) {
-        Put32(pager->Change(table.defPage), format.tdefRowCount,
-              static_cast<std::uint32_t>(std::max<std::int64_t>(count, 0)));
+        const auto stored = static_cast<std::uint32_t>(std::max<std::int64_t>(count, 0));
+        Put32(pager->Change(table.defPage), format.tdefRowCount, stored);
+        for (auto& [name, cached] : tables)
+            if (cached.def.defPage == table.defPage)
+                cached.def.rowCount = stored;
     }
 
     std::string IndexName(const TableDef& table, const IndexData& x) const {
@@ -328,72 +364,163 @@ struct Writer::Impl {
         return std::move(key.bytes);
     }
 
-    // The entries of each index of a table in index order, with whether a key column is NULL
-    // (such entries may repeat in a unique index). Read once from the rows, then changed entry by
-    // entry; forgotten whenever changes are undone.
+    // The entries of each index of a table in index order. Read once, then changed entry by entry;
+    // forgotten whenever changes are undone.
     struct Keyed {
         KeyBytes key;
         RowId row;
-        bool hasNull = false;
-        bool operator<(const Keyed& o) const {
-            return std::tie(key, row.page, row.row) < std::tie(o.key, o.row.page, o.row.row);
-        }
+        bool operator<(const Keyed& o) const { return CompareEntries(key, row, o.key, o.row) < 0; }
     };
-    std::map<std::uint32_t, std::vector<std::vector<Keyed>>> indexEntries; // by definition page
+    using Entries_ = std::set<Keyed>;
+    std::map<std::uint32_t, std::vector<Entries_>> indexEntries; // by definition page
     // Tables whose index pages lag behind their entries, by definition page, with their names.
     std::map<std::uint32_t, std::string> unwrittenIndexes;
 
-    std::vector<std::vector<Keyed>>& Entries(const TableDef& table) {
+    std::vector<Entries_>& Entries(const TableDef& table) {
         auto it = indexEntries.find(table.defPage);
         if (it != indexEntries.end())
             return it->second;
-        std::vector<std::vector<Keyed>> all(table.indexData.size());
-        Read().ForEachRow(table, [&](RowId id, const Row& row) {
+        std::vector<Entries_> all(table.indexData.size());
+        const bool written = !unwrittenIndexes.contains(table.defPage) &&
+                             std::all_of(table.indexData.begin(), table.indexData.end(),
+                                         [](const IndexData& x) { return x.rootPage != 0; });
+        if (written) {
+            // The index pages hold the entries in order: reading their leaves costs a fraction
+            // of reading every row and computing and sorting its keys.
+            IndexPages pages(Read());
             for (std::size_t i = 0; i < all.size(); ++i)
-                if (std::optional<KeyBytes> key = KeyOf(table, table.indexData[i], row))
-                    all[i].push_back({std::move(*key), id,
-                                      (NullKeyColumns(table, table.indexData[i], row) > 0)});
-        });
-        for (auto& entries : all)
-            std::sort(entries.begin(), entries.end());
+                ForEachIndexEntry(
+                    pages, table, table.indexData[i], [&](const IndexEntry& e, std::uint32_t) {
+                        all[i].insert(all[i].end(), {KeyBytes(e.key.begin(), e.key.end()), e.row});
+                    });
+        } else {
+            // A failed statement has undone its changes to the entries by forgetting them all,
+            // while the index pages still lack those of the transaction's earlier statements.
+            Read().ForEachRow(table, [&](RowId id, const Row& row) {
+                for (std::size_t i = 0; i < all.size(); ++i)
+                    if (std::optional<KeyBytes> key = KeyOf(table, table.indexData[i], row))
+                        all[i].insert({std::move(*key), id});
+            });
+        }
         return indexEntries.emplace(table.defPage, std::move(all)).first->second;
     }
 
-    // Calls `f` for each row that `condition` selects. Where the first column of an index is fixed
-    // by an "=", only the rows of that index's entries with that key part are read (a whole-number
-    // key part has a fixed length, so a prefix match is an exact one; each row is still tested
-    // against the whole condition); otherwise every row of the table.
-    void ForEachSelected(const TableDef& table, const Resolved& condition, const RowCallback& f) {
+    // The entries of index `i` whose first key part lies within the bounds that `condition` sets
+    // on the index's first column, or nullopt when it sets none. A whole-number key part has a
+    // fixed length and sorts as the value (against it when the column is descending), so the
+    // entries form one run.
+    struct Range {
+        Entries_::const_iterator begin, end;
+    };
+    std::optional<Range> Bounded(const TableDef& table, std::size_t i, const Resolved& condition) {
+        const IndexColumn& first = table.indexData[i].columns.front();
+        const Column* column = table.ColumnByNumber(first.columnNumber);
+        if (!column || !IsWhole(column->type))
+            return std::nullopt;
+        const std::int64_t widest = column->type == Type::Byte      ? 0xFF
+                                    : column->type == Type::Integer ? 0x7FFF
+                                                                    : 0x7FFFFFFF;
+        std::int64_t low = column->type == Type::Byte ? 0 : -widest - 1, high = widest;
+        bool bounded = false;
+        for (const auto& [c, w] : condition) {
+            if (table.columns[c].number != first.columnNumber)
+                continue;
+            using enum Comparison::Op;
+            const std::int64_t v = w.value;
+            bounded = bounded || w.op != NotEqual;
+            if (w.op == Equal || w.op == GreaterEqual || w.op == Greater)
+                low = std::max(low, w.op != Greater ? v : v >= high ? high + 1 : v + 1);
+            if (w.op == Equal || w.op == LessEqual || w.op == Less)
+                high = std::min(high, w.op != Less ? v : v <= low ? low - 1 : v - 1);
+        }
+        const Entries_& entries = Entries(table)[i];
+        if (!bounded)
+            return std::nullopt;
+        if (low > high)
+            return Range{entries.end(), entries.end()};
+        KeyBytes from, to;
+        std::string why;
+        if (!AppendColumnKey(from, Value{low}, *column, first.ascending, format.version, why) ||
+            !AppendColumnKey(to, Value{high}, *column, first.ascending, format.version, why))
+            return std::nullopt;
+        if (!first.ascending)
+            std::swap(from, to);
+        // Past the last key that starts with `to`: `to` with its last byte below 0xFF raised.
+        while (!to.empty() && to.back() == 0xFF)
+            to.pop_back();
+        if (!to.empty())
+            ++to.back();
+        return Range{entries.lower_bound({std::move(from), {}}),
+                     to.empty() ? entries.end() : entries.lower_bound({std::move(to), {}})};
+    }
+
+    // An index whose first column `condition` bounds (with "=" and a second column numbered
+    // `next`, when `next` is given), and its entries within the bounds.
+    std::optional<std::pair<std::size_t, Range>>
+    BoundedIndex(const TableDef& table, const Resolved& condition,
+                 std::optional<std::uint16_t> next = std::nullopt) {
         for (std::size_t i = 0; i < table.indexData.size(); ++i) {
             const IndexData& x = table.indexData[i];
             if (x.columns.empty())
                 continue;
-            const auto fixed = std::find_if(condition.begin(), condition.end(), [&](const auto& w) {
-                return w.second.op == Comparison::Op::Equal &&
-                       table.columns[w.first].number == x.columns.front().columnNumber;
-            });
-            KeyBytes prefix;
-            std::string why;
-            if (fixed == condition.end() ||
-                !AppendColumnKey(prefix, Value{fixed->second.value}, table.columns[fixed->first],
-                                 x.columns.front().ascending, format.version, why))
+            if (next && (x.columns.size() < 2 || x.columns[1].columnNumber != *next ||
+                         std::none_of(condition.begin(), condition.end(), [&](const auto& w) {
+                             return w.second.op == Comparison::Op::Equal &&
+                                    table.columns[w.first].number == x.columns.front().columnNumber;
+                         })))
                 continue;
-            const std::vector<Keyed>& entries = Entries(table)[i];
-            auto it =
-                std::lower_bound(entries.begin(), entries.end(), prefix,
-                                 [](const Keyed& e, const KeyBytes& key) { return e.key < key; });
-            for (; it != entries.end() && it->key.size() >= prefix.size() &&
-                   std::equal(prefix.begin(), prefix.end(), it->key.begin());
-                 ++it)
-                if (std::optional<Row> row = Read().ReadRow(table, it->row);
+            if (const auto range = Bounded(table, i, condition))
+                return std::pair{i, *range};
+        }
+        return std::nullopt;
+    }
+
+    // Calls `f` for each row that `condition` selects. Where it bounds the first column of an
+    // index, only the rows of that index's entries within the bounds are read (each row is still
+    // tested against the whole condition); otherwise every row of the table.
+    void ForEachSelected(const TableDef& table, const Resolved& condition, const RowCallback& f) {
+        if (const auto found = BoundedIndex(table, condition)) {
+            // Collected first: `f` may change the entries.
+            std::vector<RowId> rows;
+            for (auto it = found->second.begin; it != found->second.end; ++it)
+                rows.push_back(it->row);
+            for (const RowId id : rows)
+                if (std::optional<Row> row = Read().ReadRow(table, id);
                     row && Selects(condition, *row))
-                    f(it->row, *row);
+                    f(id, *row);
             return;
         }
         Read().ForEachRow(table, [&](RowId id, const Row& row) {
             if (Selects(condition, row))
                 f(id, row);
         });
+    }
+
+    // The highest value of column `c` over the rows `condition` selects. The entries of an index
+    // whose first column the condition fixes with "=" and whose second is `c` lie in the order of
+    // `c`: the first of them from the high end whose row the condition selects and holds a value
+    // gives the answer, so that one row is read instead of all of them.
+    std::optional<std::int64_t> Max(const TableDef& table, std::size_t c,
+                                    const Resolved& condition) {
+        const auto valueOf = [&](const Row& row) { return std::get_if<std::int64_t>(&row[c]); };
+        if (const auto found = BoundedIndex(table, condition, table.columns[c].number)) {
+            const auto& [i, range] = *found;
+            const bool ascending = table.indexData[i].columns[1].ascending;
+            for (auto it = ascending ? range.end : range.begin;
+                 it != (ascending ? range.begin : range.end);) {
+                const RowId id = ascending ? (--it)->row : (it++)->row;
+                if (std::optional<Row> row = Read().ReadRow(table, id);
+                    row && Selects(condition, *row) && valueOf(*row))
+                    return *valueOf(*row);
+            }
+            return std::nullopt;
+        }
+        std::optional<std::int64_t> highest;
+        ForEachSelected(table, condition, [&](RowId, const Row& row) {
+            if (const auto* v = valueOf(row))
+                highest = std::max(highest.value_or(*v), *v);
+        });
+        return highest;
     }
 
     void AddToIndexes(const TableDef& table, RowId id, const Row& row) {
@@ -403,12 +530,15 @@ struct Writer::Impl {
             std::optional<KeyBytes> key = KeyOf(table, x, row);
             if (!key)
                 continue;
-            Keyed entry{std::move(*key), id, (NullKeyColumns(table, x, row) > 0)};
+            Keyed entry{std::move(*key), id};
             auto& entries = all[i];
-            const auto at = std::lower_bound(entries.begin(), entries.end(), entry);
-            const auto same = [&](auto it) { return it->key == entry.key && !it->hasNull; };
-            if ((x.flags & IndexFlag::Unique) && !entry.hasNull &&
-                ((at != entries.end() && same(at)) || (at != entries.begin() && same(at - 1))))
+            const auto at = entries.lower_bound(entry);
+            // A NULL's key part is one flag byte that no value's starts with, so an equal key has
+            // its NULLs in the same columns.
+            const auto same = [&](auto it) { return it->key == entry.key; };
+            if ((x.flags & IndexFlag::Unique) && NullKeyColumns(table, x, row) == 0 &&
+                ((at != entries.end() && same(at)) ||
+                 (at != entries.begin() && same(std::prev(at)))))
                 throw JetError("Index \"" + IndexName(table, x) + "\" of table \"" + table.name +
                                "\" allows each value once, and the value is already there. "
                                "Nothing was changed.");
@@ -422,15 +552,11 @@ struct Writer::Impl {
             std::optional<KeyBytes> key = KeyOf(table, table.indexData[i], row);
             if (!key)
                 continue;
-            auto& entries = all[i];
-            const Keyed entry{std::move(*key), id};
-            const auto at = std::lower_bound(entries.begin(), entries.end(), entry);
-            if (at == entries.end() || at->key != entry.key || !(at->row == id))
+            if (all[i].erase({std::move(*key), id}) == 0)
                 throw JetError("Index \"" + IndexName(table, table.indexData[i]) +
                                "\" of table \"" + table.name +
                                "\" doesn't hold a row it should; the database is damaged and "
                                "was left unchanged.");
-            entries.erase(at);
         }
     }
 
@@ -484,7 +610,7 @@ struct Writer::Impl {
     }
 
     int Insert(std::string_view name, const std::vector<Value>& values) {
-        const TableDef table = Table(name);
+        const TableDef& table = Table(name);
         RefuseUnkept(table);
         const std::uint16_t columnCount =
             Le16(*pager->Read(table.defPage), format.tdefTableType + 1);
@@ -514,7 +640,6 @@ struct Writer::Impl {
         SetRowCount(table, std::int64_t{table.rowCount} + 1);
         if (!table.indexData.empty()) {
             // The keys of the row as it reads back, so that they are the checker's keys.
-            reader.reset();
             AddToIndexes(table, id, *Read().ReadRow(table, id));
             unwrittenIndexes.emplace(table.defPage, table.name);
         }
@@ -533,7 +658,7 @@ struct Writer::Impl {
     }
 
     int Delete(std::string_view name, const Condition& where) {
-        const TableDef table = Table(name);
+        const TableDef& table = Table(name);
         const Resolved condition = Resolve(table, where);
         std::vector<std::pair<RowId, Row>> chosen;
         ForEachSelected(table, condition,
@@ -565,6 +690,7 @@ std::unique_ptr<Writer> Writer::Open(const std::string& path, std::string_view p
     // the lock through the pager.
     const std::size_t pageSize = Database::Open(path, password)->PageSize();
     impl->pager = Pager::Open(path, pageSize, files);
+    impl->reader = Database::Open(std::make_unique<PagerView>(*impl->pager), password);
     impl->format = impl->Read().GetVersion() == Version::Jet3 ? Format::Jet3() : Format::Jet4();
     return std::unique_ptr<Writer>(new Writer(std::move(impl)));
 }
@@ -578,8 +704,7 @@ void Writer::Commit() {
 }
 
 void Writer::Rollback() {
-    impl_->reader.reset();
-    impl_->indexEntries.clear();
+    impl_->ForgetKept();
     impl_->unwrittenIndexes.clear();
     impl_->pager->Rollback();
 }
@@ -594,21 +719,14 @@ int Writer::Delete(std::string_view table, const Condition& where) {
 
 std::optional<std::int64_t> Writer::Max(std::string_view table, std::string_view column,
                                         const Condition& where) {
-    std::optional<std::int64_t> highest;
-    const TableDef t = impl_->Table(table);
-    const std::size_t i = ColumnIndex(t, column);
-    const Resolved condition = Resolve(t, where);
-    impl_->ForEachSelected(t, condition, [&](RowId, const std::vector<Value>& row) {
-        if (const auto* v = std::get_if<std::int64_t>(&row[i]))
-            highest = std::max(highest.value_or(*v), *v);
-    });
-    return highest;
+    const TableDef& t = impl_->Table(table);
+    return impl_->Max(t, ColumnIndex(t, column), Resolve(t, where));
 }
 
 std::vector<Value> Writer::Select(std::string_view table, std::string_view column,
                                   const Condition& where) {
     std::vector<Value> values;
-    const TableDef t = impl_->Table(table);
+    const TableDef& t = impl_->Table(table);
     const std::size_t i = ColumnIndex(t, column);
     const Resolved condition = Resolve(t, where);
     impl_->ForEachSelected(t, condition,
