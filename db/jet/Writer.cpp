@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <set>
 #include <tuple>
 
 namespace kw::jet {
@@ -104,6 +103,50 @@ bool Selects(const Resolved& where, const std::vector<Value>& row) {
         return v != nullptr && Holds(*v, w.second);
     });
 }
+
+// The entries of one index in index order, kept in memory between the reading of the index and
+// its writing at a commit. Their keys lie end to end in one buffer and the entries are plain
+// values, so that reading an index allocates nothing per entry and an insert moves bytes only.
+// The keys of removed entries stay in the buffer until the entries are forgotten.
+class IndexEntries {
+public:
+    struct Entry {
+        std::uint32_t at, size; // in keys_
+        RowId row;
+    };
+    using Iterator = std::vector<Entry>::const_iterator;
+
+    std::span<const std::uint8_t> Key(const Entry& e) const {
+        return {keys_.data() + e.at, e.size};
+    }
+    Iterator begin() const { return entries_.begin(); }
+    Iterator end() const { return entries_.end(); }
+    std::size_t size() const { return entries_.size(); }
+
+    /// The first entry not below (key, row).
+    Iterator LowerBound(std::span<const std::uint8_t> key, RowId row) const {
+        return std::lower_bound(entries_.begin(), entries_.end(), 0, [&](const Entry& e, int) {
+            return CompareEntries(Key(e), e.row, key, row) < 0;
+        });
+    }
+    void Insert(Iterator at, std::span<const std::uint8_t> key, RowId row) {
+        const Entry e{static_cast<std::uint32_t>(keys_.size()),
+                      static_cast<std::uint32_t>(key.size()), row};
+        keys_.insert(keys_.end(), key.begin(), key.end());
+        entries_.insert(at, e);
+    }
+    void Append(std::span<const std::uint8_t> key, RowId row) { Insert(end(), key, row); }
+    void Erase(Iterator at) { entries_.erase(at); }
+    void Sort() {
+        std::sort(entries_.begin(), entries_.end(), [&](const Entry& a, const Entry& b) {
+            return CompareEntries(Key(a), a.row, Key(b), b.row) < 0;
+        });
+    }
+
+private:
+    std::vector<std::uint8_t> keys_;
+    std::vector<Entry> entries_;
+};
 
 } // namespace
 
@@ -364,23 +407,17 @@ struct Writer::Impl {
         return std::move(key.bytes);
     }
 
-    // The entries of each index of a table in index order. Read once, then changed entry by entry;
-    // forgotten whenever changes are undone.
-    struct Keyed {
-        KeyBytes key;
-        RowId row;
-        bool operator<(const Keyed& o) const { return CompareEntries(key, row, o.key, o.row) < 0; }
-    };
-    using Entries_ = std::set<Keyed>;
-    std::map<std::uint32_t, std::vector<Entries_>> indexEntries; // by definition page
+    // The entries of each index of a table. Read once, then changed entry by entry; forgotten
+    // whenever changes are undone.
+    std::map<std::uint32_t, std::vector<IndexEntries>> indexEntries; // by definition page
     // Tables whose index pages lag behind their entries, by definition page, with their names.
     std::map<std::uint32_t, std::string> unwrittenIndexes;
 
-    std::vector<Entries_>& Entries(const TableDef& table) {
+    std::vector<IndexEntries>& Entries(const TableDef& table) {
         auto it = indexEntries.find(table.defPage);
         if (it != indexEntries.end())
             return it->second;
-        std::vector<Entries_> all(table.indexData.size());
+        std::vector<IndexEntries> all(table.indexData.size());
         const bool written = !unwrittenIndexes.contains(table.defPage) &&
                              std::all_of(table.indexData.begin(), table.indexData.end(),
                                          [](const IndexData& x) { return x.rootPage != 0; });
@@ -390,17 +427,18 @@ struct Writer::Impl {
             IndexPages pages(Read());
             for (std::size_t i = 0; i < all.size(); ++i)
                 ForEachIndexEntry(
-                    pages, table, table.indexData[i], [&](const IndexEntry& e, std::uint32_t) {
-                        all[i].insert(all[i].end(), {KeyBytes(e.key.begin(), e.key.end()), e.row});
-                    });
+                    pages, table, table.indexData[i],
+                    [&](const IndexEntry& e, std::uint32_t) { all[i].Append(e.key, e.row); });
         } else {
             // A failed statement has undone its changes to the entries by forgetting them all,
             // while the index pages still lack those of the transaction's earlier statements.
             Read().ForEachRow(table, [&](RowId id, const Row& row) {
                 for (std::size_t i = 0; i < all.size(); ++i)
                     if (std::optional<KeyBytes> key = KeyOf(table, table.indexData[i], row))
-                        all[i].insert({std::move(*key), id});
+                        all[i].Append(*key, id);
             });
+            for (IndexEntries& entries : all)
+                entries.Sort();
         }
         return indexEntries.emplace(table.defPage, std::move(all)).first->second;
     }
@@ -410,7 +448,7 @@ struct Writer::Impl {
     // fixed length and sorts as the value (against it when the column is descending), so the
     // entries form one run.
     struct Range {
-        Entries_::const_iterator begin, end;
+        IndexEntries::Iterator begin, end;
     };
     std::optional<Range> Bounded(const TableDef& table, std::size_t i, const Resolved& condition) {
         const IndexColumn& first = table.indexData[i].columns.front();
@@ -433,7 +471,7 @@ struct Writer::Impl {
             if (w.op == Equal || w.op == LessEqual || w.op == Less)
                 high = std::min(high, w.op != Less ? v : v <= low ? low - 1 : v - 1);
         }
-        const Entries_& entries = Entries(table)[i];
+        const IndexEntries& entries = Entries(table)[i];
         if (!bounded)
             return std::nullopt;
         if (low > high)
@@ -450,8 +488,8 @@ struct Writer::Impl {
             to.pop_back();
         if (!to.empty())
             ++to.back();
-        return Range{entries.lower_bound({std::move(from), {}}),
-                     to.empty() ? entries.end() : entries.lower_bound({std::move(to), {}})};
+        return Range{entries.LowerBound(from, {}),
+                     to.empty() ? entries.end() : entries.LowerBound(to, {})};
     }
 
     // An index whose first column `condition` bounds (with "=" and a second column numbered
@@ -530,19 +568,18 @@ struct Writer::Impl {
             std::optional<KeyBytes> key = KeyOf(table, x, row);
             if (!key)
                 continue;
-            Keyed entry{std::move(*key), id};
-            auto& entries = all[i];
-            const auto at = entries.lower_bound(entry);
+            IndexEntries& entries = all[i];
+            const auto at = entries.LowerBound(*key, id);
             // A NULL's key part is one flag byte that no value's starts with, so an equal key has
             // its NULLs in the same columns.
-            const auto same = [&](auto it) { return it->key == entry.key; };
+            const auto same = [&](auto it) { return std::ranges::equal(entries.Key(*it), *key); };
             if ((x.flags & IndexFlag::Unique) && NullKeyColumns(table, x, row) == 0 &&
                 ((at != entries.end() && same(at)) ||
                  (at != entries.begin() && same(std::prev(at)))))
                 throw JetError("Index \"" + IndexName(table, x) + "\" of table \"" + table.name +
                                "\" allows each value once, and the value is already there. "
                                "Nothing was changed.");
-            entries.insert(at, std::move(entry));
+            entries.Insert(at, *key, id);
         }
     }
 
@@ -552,11 +589,14 @@ struct Writer::Impl {
             std::optional<KeyBytes> key = KeyOf(table, table.indexData[i], row);
             if (!key)
                 continue;
-            if (all[i].erase({std::move(*key), id}) == 0)
+            const auto at = all[i].LowerBound(*key, id);
+            if (at == all[i].end() || !(at->row == id) ||
+                !std::ranges::equal(all[i].Key(*at), *key))
                 throw JetError("Index \"" + IndexName(table, table.indexData[i]) +
                                "\" of table \"" + table.name +
                                "\" doesn't hold a row it should; the database is damaged and "
                                "was left unchanged.");
+            all[i].Erase(at);
         }
     }
 
@@ -571,9 +611,11 @@ struct Writer::Impl {
             const IndexData& x = table.indexData[i];
             std::vector<SortedEntry> sorted;
             std::uint32_t distinct = 0;
-            for (const Keyed& e : all[i]) {
-                distinct += sorted.empty() || sorted.back().key != e.key ? 1 : 0;
-                sorted.push_back({e.key, e.row});
+            sorted.reserve(all[i].size());
+            for (const IndexEntries::Entry& e : all[i]) {
+                const auto key = all[i].Key(e);
+                distinct += sorted.empty() || !std::ranges::equal(sorted.back().key, key) ? 1 : 0;
+                sorted.push_back({key, e.row});
             }
             std::vector<std::uint32_t> spare;
             for (std::uint32_t p : x.usedPages.pages)
