@@ -561,11 +561,13 @@ struct Writer::Impl {
         return highest;
     }
 
-    void AddToIndexes(const TableDef& table, RowId id, const Row& row) {
+    // Adds the row's entries; `keys`, when given, are the row's keys in each index.
+    void AddToIndexes(const TableDef& table, RowId id, const Row& row,
+                      std::vector<std::optional<KeyBytes>> keys) {
         auto& all = Entries(table);
         for (std::size_t i = 0; i < all.size(); ++i) {
             const IndexData& x = table.indexData[i];
-            std::optional<KeyBytes> key = KeyOf(table, x, row);
+            std::optional<KeyBytes> key = keys.empty() ? KeyOf(table, x, row) : std::move(keys[i]);
             if (!key)
                 continue;
             IndexEntries& entries = all[i];
@@ -657,8 +659,9 @@ struct Writer::Impl {
         const std::uint16_t columnCount =
             Le16(*pager->Read(table.defPage), format.tdefTableType + 1);
         const std::vector<std::uint8_t> row = PackRow(format.version, table, columnCount, values);
+        std::vector<std::optional<KeyBytes>> keys;
         for (const IndexData& x : table.indexData)
-            KeyOf(table, x, values);
+            keys.push_back(KeyOf(table, x, values));
         if (!table.indexData.empty())
             Entries(table); // read before anything changes
         if (format.dataRowTable + 2 + row.size() > format.pageSize)
@@ -681,8 +684,12 @@ struct Writer::Impl {
         const RowId id{target, AddRowToPage(pager->Change(target), format, row)};
         SetRowCount(table, std::int64_t{table.rowCount} + 1);
         if (!table.indexData.empty()) {
-            // The keys of the row as it reads back, so that they are the checker's keys.
-            AddToIndexes(table, id, *Read().ReadRow(table, id));
+            // The keys of the row as it reads back, so that they are the checker's keys; those of
+            // the values given unless the row reads back otherwise.
+            const Row back = *Read().ReadRow(table, id);
+            if (back != values)
+                keys.clear();
+            AddToIndexes(table, id, back, std::move(keys));
             unwrittenIndexes.emplace(table.defPage, table.name);
         }
         return 1;
