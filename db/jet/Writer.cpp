@@ -635,10 +635,11 @@ struct Writer::Impl {
                                                     SetInMap(x.usedPagesPointer, p, true, false);
                                                     return p;
                                                 });
-            for (const auto& [number, image] : images) {
-                std::span<std::uint8_t> page = pager->Change(number);
-                std::copy(image.begin(), image.end(), page.begin());
-            }
+            // Only the pages that differ are changed: the leaves before the first changed entry
+            // come out as they were.
+            for (const auto& [number, image] : images)
+                if (number >= pager->PageCount() || *pager->Read(number) != image)
+                    std::ranges::copy(image, pager->Change(number).begin());
             // Pages the index no longer needs go back to the free pages.
             for (std::uint32_t p : spare) {
                 SetInMap(x.usedPagesPointer, p, false, false);
