@@ -226,6 +226,7 @@ struct Writer::Impl {
         Pager::Savepoint mark = pager->Mark();
         try {
             const int count = change();
+            pager->Release(mark);
             if (own)
                 CommitWithIndexes();
             return count;
@@ -235,7 +236,7 @@ struct Writer::Impl {
                 unwrittenIndexes.clear();
                 pager->Rollback();
             } else {
-                pager->RollbackTo(std::move(mark));
+                pager->RollbackTo(mark);
             }
             throw;
         }
