@@ -472,9 +472,9 @@ struct Writer::Impl {
             if (w.op == Equal || w.op == LessEqual || w.op == Less)
                 high = std::min(high, w.op != Less ? v : v <= low ? low - 1 : v - 1);
         }
-        const IndexEntries& entries = Entries(table)[i];
         if (!bounded)
             return std::nullopt;
+        const IndexEntries& entries = Entries(table)[i];
         if (low > high)
             return Range{entries.end(), entries.end()};
         KeyBytes from, to;
