@@ -5,6 +5,7 @@
 #include "db/jet/JetFormat.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string>
 
@@ -72,9 +73,19 @@ IndexPage ParseIndexPage(std::span<const std::uint8_t> page, Version version,
     // Keys go into one buffer (the first entry's prefix restored on the others); spans follow
     // once it no longer grows.
     std::vector<std::pair<std::size_t, std::size_t>> keys; // offset, length in keyBytes
+    std::size_t count = 0;
+    for (std::size_t at = l.mask; at < l.first; ++at)
+        count += static_cast<std::size_t>(std::popcount(page[at]));
+    keys.reserve(count);
+    out.entries.reserve(count);
+    out.keyBytes.reserve(page.size() - l.first + count * prefixLen);
     KeyBytes prefix;
     std::size_t start = l.first;
     for (std::size_t bit = 0; bit < (l.first - l.mask) * 8; ++bit) {
+        if (bit % 8 == 0 && page[l.mask + bit / 8] == 0) {
+            bit += 7; // a byte of the mask without an entry's end
+            continue;
+        }
         if (!(page[l.mask + bit / 8] >> (bit % 8) & 1))
             continue;
         std::size_t end = l.first + bit;

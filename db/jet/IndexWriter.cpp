@@ -20,17 +20,18 @@ void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
 }
 
 // An entry as stored: the key, the row big-endian (page in three bytes, then the row), and on
-// intermediate pages the child page big-endian.
-std::vector<std::uint8_t> Stored(const SortedEntry& e, std::uint32_t child, bool intermediate) {
-    std::vector<std::uint8_t> b = e.key;
-    b.push_back(static_cast<std::uint8_t>(e.row.page >> 16));
-    b.push_back(static_cast<std::uint8_t>(e.row.page >> 8));
-    b.push_back(static_cast<std::uint8_t>(e.row.page));
-    b.push_back(static_cast<std::uint8_t>(e.row.row));
+// intermediate pages the child page big-endian; the first `skip` bytes of the key left out.
+std::uint8_t* PutStored(std::uint8_t* out, const SortedEntry& e, std::size_t skip,
+                        std::uint32_t child, bool intermediate) {
+    out = std::copy(e.key.begin() + static_cast<std::ptrdiff_t>(skip), e.key.end(), out);
+    *out++ = static_cast<std::uint8_t>(e.row.page >> 16);
+    *out++ = static_cast<std::uint8_t>(e.row.page >> 8);
+    *out++ = static_cast<std::uint8_t>(e.row.page);
+    *out++ = static_cast<std::uint8_t>(e.row.row);
     if (intermediate)
         for (int shift = 24; shift >= 0; shift -= 8)
-            b.push_back(static_cast<std::uint8_t>(child >> shift));
-    return b;
+            *out++ = static_cast<std::uint8_t>(child >> shift);
+    return out;
 }
 
 // One page of the tree before it has a number: its entries, and for an intermediate page the
@@ -103,24 +104,24 @@ BuildIndexPages(Version version, std::size_t pageSize, std::uint32_t owner,
         const bool intermediate = depth > 0;
         for (std::size_t i = 0; i < levels[depth].size(); ++i) {
             const Node& node = levels[depth][i];
-            std::vector<std::vector<std::uint8_t>> stored;
-            std::size_t keyLength = SIZE_MAX;
             const std::size_t count = intermediate ? node.items.size() - 1 : node.items.size();
-            for (std::size_t k = 0; k < count; ++k) {
-                const std::size_t item = node.items[k];
-                const std::size_t entry = intermediate ? levels[depth - 1][item].last : item;
-                stored.push_back(Stored(entries[entry], intermediate ? numbers[depth - 1][item] : 0,
-                                        intermediate));
-                keyLength = std::min(keyLength, entries[entry].key.size());
+            const auto entryOf = [&](std::size_t k) -> const SortedEntry& {
+                return entries[intermediate ? levels[depth - 1][node.items[k]].last
+                                            : node.items[k]];
+            };
+            // The entries are in order, so the prefix that all their keys share is the one the
+            // first and the last share.
+            std::size_t prefix = 0;
+            if (count > 0) {
+                const auto& first = entryOf(0).key;
+                const auto& last = entryOf(count - 1).key;
+                const std::size_t most = std::min({first.size(), last.size(), std::size_t{255}});
+                prefix = static_cast<std::size_t>(
+                    std::mismatch(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(most),
+                                  last.begin())
+                        .first -
+                    first.begin());
             }
-            // The prefix that every entry shares, within the keys only.
-            std::size_t prefix = stored.empty() ? 0 : std::min<std::size_t>(keyLength, 255);
-            for (const auto& s : stored)
-                prefix = std::min<std::size_t>(
-                    prefix, std::mismatch(s.begin(), s.begin() + std::min(prefix, s.size()),
-                                          stored.front().begin())
-                                    .first -
-                                s.begin());
             std::vector<std::uint8_t> page(pageSize, 0);
             page[0] = intermediate ? PageType::IndexNode : PageType::IndexLeaf;
             page[1] = 0x01;
@@ -135,11 +136,11 @@ BuildIndexPages(Version version, std::size_t pageSize, std::uint32_t owner,
             else if (intermediate)
                 page[l.prefix + 1] = 0x01; // as Access 97 writes it
             std::size_t at = l.first;
-            for (std::size_t k = 0; k < stored.size(); ++k) {
-                const std::size_t skip = k == 0 ? 0 : prefix;
-                std::copy(stored[k].begin() + static_cast<std::ptrdiff_t>(skip), stored[k].end(),
-                          page.begin() + static_cast<std::ptrdiff_t>(at));
-                at += stored[k].size() - skip;
+            for (std::size_t k = 0; k < count; ++k) {
+                at = static_cast<std::size_t>(
+                    PutStored(page.data() + at, entryOf(k), k == 0 ? 0 : prefix,
+                              intermediate ? numbers[depth - 1][node.items[k]] : 0, intermediate) -
+                    page.data());
                 const std::size_t bit = at - l.first;
                 page[l.mask + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
             }

@@ -9,12 +9,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 namespace kw::jet {
 
+/// An entry to write; the key's bytes belong to the caller.
 struct SortedEntry {
-    KeyBytes key;
+    std::span<const std::uint8_t> key;
     RowId row;
 };
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 
@@ -29,7 +30,7 @@ TEST(IndexWriterTest, TreesReadBackInOrderAndFindEveryEntry) {
         SCOPED_TRACE(std::to_string(c.entries) + " entries of " + std::to_string(c.keyLength) +
                      " bytes, pages of " + std::to_string(c.pageSize));
         std::mt19937 random(static_cast<unsigned>(c.entries));
-        std::vector<SortedEntry> entries;
+        std::vector<std::pair<KeyBytes, RowId>> owned;
         for (std::size_t i = 0; i < c.entries; ++i) {
             // A long shared start, then a counter, so that pages share prefixes; duplicates of a
             // key differ by row.
@@ -37,12 +38,15 @@ TEST(IndexWriterTest, TreesReadBackInOrderAndFindEveryEntry) {
             const std::size_t n = i / 3;
             for (std::size_t b = 0; b < 4; ++b)
                 key[c.keyLength - 4 + b] = static_cast<std::uint8_t>(n >> (8 * (3 - b)));
-            entries.push_back({key, RowId{static_cast<std::uint32_t>(100 + random() % 5000),
-                                          static_cast<std::uint16_t>(i % 3)}});
+            owned.emplace_back(key, RowId{static_cast<std::uint32_t>(100 + random() % 5000),
+                                          static_cast<std::uint16_t>(i % 3)});
         }
-        std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-            return CompareEntries(a.key, a.row, b.key, b.row) < 0;
+        std::sort(owned.begin(), owned.end(), [](const auto& a, const auto& b) {
+            return CompareEntries(a.first, a.second, b.first, b.second) < 0;
         });
+        std::vector<SortedEntry> entries;
+        for (const auto& [key, row] : owned)
+            entries.push_back({key, row});
         std::uint32_t next = 10;
         const auto images =
             BuildIndexPages(c.version, c.pageSize, 7, entries, 3, [&] { return next++; });
@@ -69,11 +73,13 @@ TEST(IndexWriterTest, TreesReadBackInOrderAndFindEveryEntry) {
             EXPECT_EQ(leaf.prev, prev);
             prev = number;
             for (const IndexEntry& e : leaf.entries)
-                read.push_back({KeyBytes(e.key.begin(), e.key.end()), e.row});
+                read.push_back({e.key, e.row});
         }
         ASSERT_EQ(read.size(), entries.size());
         for (std::size_t i = 0; i < read.size(); ++i)
-            ASSERT_TRUE(read[i].key == entries[i].key && read[i].row == entries[i].row) << i;
+            ASSERT_TRUE(std::ranges::equal(read[i].key, entries[i].key) &&
+                        read[i].row == entries[i].row)
+                << i;
         // Every entry is found from the root: the first child whose last entry isn't below it,
         // else the tail.
         for (std::size_t i = 0; i < entries.size(); i += 1 + entries.size() / 500) {

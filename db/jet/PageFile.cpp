@@ -29,22 +29,28 @@ private:
 
 } // namespace
 
+std::shared_ptr<const std::vector<std::uint8_t>> PageFile::HeldPage(std::uint32_t,
+                                                                    std::size_t) const {
+    return nullptr;
+}
+
 std::unique_ptr<PageFile> PageFile::InMemory(std::vector<std::uint8_t> bytes) {
     return std::make_unique<MemoryFile>(std::move(bytes));
 }
 
 PageCache::PageCache(const PageFile& file, std::size_t pageSize, std::size_t capacity)
-    : file_(file), pageSize_(pageSize), capacity_(capacity < 1 ? 1 : capacity),
-      pageCount_(static_cast<std::uint32_t>(file.Size() / pageSize)) {}
+    : file_(file), pageSize_(pageSize), capacity_(capacity < 1 ? 1 : capacity) {}
 
 PageRef PageCache::Get(std::uint32_t number) {
+    if (PageRef held = file_.HeldPage(number, pageSize_))
+        return held;
     if (const auto it = where_.find(number); it != where_.end()) {
         recent_.splice(recent_.begin(), recent_, it->second);
         return it->second->second;
     }
-    if (number >= pageCount_) {
+    if (const std::uint32_t pageCount = PageCount(); number >= pageCount) {
         throw JetError("The database refers to page " + std::to_string(number) +
-                       ", beyond the end of the file (" + std::to_string(pageCount_) +
+                       ", beyond the end of the file (" + std::to_string(pageCount) +
                        " pages): the file is truncated or damaged.");
     }
     auto page = std::make_shared<std::vector<std::uint8_t>>(pageSize_);

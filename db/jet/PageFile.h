@@ -23,6 +23,12 @@ public:
     /// Fills `out` with the bytes at `offset`. Raises JetError when they can't all be read.
     virtual void ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const = 0;
 
+    /// Page `number` (of `pageSize` bytes) when the file keeps its pages in memory itself, as a
+    /// writer's open transaction does; null otherwise. A cache hands such pages out as they are
+    /// and keeps no copy of them, which could go stale when the writer changes them.
+    virtual std::shared_ptr<const std::vector<std::uint8_t>> HeldPage(std::uint32_t number,
+                                                                      std::size_t pageSize) const;
+
     /// Opens the file at `path` for reading. Raises JetError when it can't be opened.
     static std::unique_ptr<PageFile> OpenForReading(const std::string& path);
 
@@ -42,14 +48,14 @@ public:
     /// Page `number`. Raises JetError when it lies beyond the end of the file.
     PageRef Get(std::uint32_t number);
 
-    std::uint32_t PageCount() const { return pageCount_; }
+    /// The file's pages, counted anew: a writer's file grows.
+    std::uint32_t PageCount() const { return static_cast<std::uint32_t>(file_.Size() / pageSize_); }
     std::size_t PageSize() const { return pageSize_; }
 
 private:
     const PageFile& file_;
     std::size_t pageSize_;
     std::size_t capacity_;
-    std::uint32_t pageCount_;
     std::list<std::pair<std::uint32_t, PageRef>> recent_; // most recent first
     std::unordered_map<std::uint32_t, decltype(recent_)::iterator> where_;
 };

@@ -67,13 +67,17 @@ public:
     void Rollback();
 
     /// A point inside the open transaction to roll back to, so that a failed statement leaves
-    /// the statements before it in the transaction.
+    /// the statements before it in the transaction. Points nest; each ends, innermost first, by
+    /// RollbackTo or Release (or with the transaction).
     struct Savepoint {
-        std::map<std::uint32_t, std::shared_ptr<std::vector<std::uint8_t>>> changed;
+        std::size_t undo = 0;
         std::uint32_t pageCount = 0;
     };
-    Savepoint Mark() const { return {changed_, pageCount_}; }
+    Savepoint Mark();
+    /// Undoes the changes made since `point`, which ends.
     void RollbackTo(Savepoint point);
+    /// Ends `point`, keeping the changes made since.
+    void Release(Savepoint point);
 
     /// The database's path and the paths of its new copy and its lock file.
     const std::string& Path() const { return path_; }
@@ -94,7 +98,20 @@ private:
     std::unique_ptr<PageFile> file_;
     std::unique_ptr<PageCache> cache_;
     bool inTransaction_ = false;
-    std::map<std::uint32_t, std::shared_ptr<std::vector<std::uint8_t>>> changed_;
+    void EndTransaction();
+
+    // A changed page, and the savepoint generation it was copied in: a page copied after the
+    // innermost open savepoint was taken may change in place.
+    struct Changed {
+        std::shared_ptr<std::vector<std::uint8_t>> page;
+        std::uint64_t since = 0;
+    };
+    std::map<std::uint32_t, Changed> changed_;
+    // While savepoints are open: each changed page as it was before (null: not yet changed), in
+    // the order of the changes, so that rolling back costs what the statement changed.
+    std::vector<std::pair<std::uint32_t, std::shared_ptr<std::vector<std::uint8_t>>>> undo_;
+    std::vector<std::uint64_t> marks_; // the open savepoints' generations, innermost last
+    std::uint64_t generation_ = 0;
     std::uint32_t pageCount_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "db/jet/Writer.h"
 
 #include "db/jet/DataPage.h"
+#include "db/jet/IndexTree.h"
 #include "db/jet/IndexWriter.h"
 #include "db/jet/JetFormat.h"
 #include "db/jet/Pager.h"
@@ -26,6 +27,9 @@ public:
     explicit PagerView(Pager& pager) : pager_(pager) {}
     std::uint64_t Size() const override {
         return std::uint64_t{pager_.PageCount()} * pager_.PageSize();
+    }
+    PageRef HeldPage(std::uint32_t number, std::size_t) const override {
+        return pager_.Read(number);
     }
     void ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
         const std::size_t size = pager_.PageSize();
@@ -100,25 +104,102 @@ bool Selects(const Resolved& where, const std::vector<Value>& row) {
     });
 }
 
+// The entries of one index in index order, kept in memory between the reading of the index and
+// its writing at a commit. Their keys lie end to end in one buffer and the entries are plain
+// values, so that reading an index allocates nothing per entry and an insert moves bytes only.
+// The keys of removed entries stay in the buffer until the entries are forgotten.
+class IndexEntries {
+public:
+    struct Entry {
+        std::uint32_t at, size; // in keys_
+        RowId row;
+    };
+    using Iterator = std::vector<Entry>::const_iterator;
+
+    std::span<const std::uint8_t> Key(const Entry& e) const {
+        return {keys_.data() + e.at, e.size};
+    }
+    Iterator begin() const { return entries_.begin(); }
+    Iterator end() const { return entries_.end(); }
+    std::size_t size() const { return entries_.size(); }
+
+    /// The first entry not below (key, row).
+    Iterator LowerBound(std::span<const std::uint8_t> key, RowId row) const {
+        return std::lower_bound(entries_.begin(), entries_.end(), 0, [&](const Entry& e, int) {
+            return CompareEntries(Key(e), e.row, key, row) < 0;
+        });
+    }
+    void Insert(Iterator at, std::span<const std::uint8_t> key, RowId row) {
+        const Entry e{static_cast<std::uint32_t>(keys_.size()),
+                      static_cast<std::uint32_t>(key.size()), row};
+        keys_.insert(keys_.end(), key.begin(), key.end());
+        entries_.insert(at, e);
+    }
+    void Append(std::span<const std::uint8_t> key, RowId row) { Insert(end(), key, row); }
+    void Erase(Iterator at) { entries_.erase(at); }
+    void Sort() {
+        std::sort(entries_.begin(), entries_.end(), [&](const Entry& a, const Entry& b) {
+            return CompareEntries(Key(a), a.row, Key(b), b.row) < 0;
+        });
+    }
+
+private:
+    std::vector<std::uint8_t> keys_;
+    std::vector<Entry> entries_;
+};
+
 } // namespace
 
 struct Writer::Impl {
     std::string password;
     std::unique_ptr<Pager> pager;
     Format format;
+    // Reads through the pager, so it sees the open transaction and keeps no page of its own; its
+    // catalogue, which the writer never changes, is read once.
     std::unique_ptr<Database> reader;
 
-    Database& Read() {
-        if (!reader)
-            reader = Database::Open(std::make_unique<PagerView>(*pager), password);
-        return *reader;
+    Database& Read() { return *reader; }
+
+    // The definitions that statements have used, by name in lower case, kept across statements:
+    // reading a definition and its usage maps again for each statement cost more than the
+    // statement. The row count is kept as it is written; a definition one of whose usage maps
+    // changed (a page added or given back) is read again when next asked for, and all are
+    // forgotten when changes are undone.
+    struct CachedTable {
+        TableDef def;
+        bool stale = false;
+    };
+    std::map<std::string, CachedTable> tables;
+
+    const TableDef& Table(std::string_view name) {
+        std::string key(name);
+        std::transform(key.begin(), key.end(), key.begin(), AsciiLower);
+        auto it = tables.find(key);
+        if (it == tables.end() || it->second.stale) {
+            std::optional<TableDef> table = Read().FindTable(name);
+            if (!table || table->system)
+                throw JetError("The database has no table \"" + std::string(name) + "\".");
+            it = tables.insert_or_assign(std::move(key), CachedTable{std::move(*table)}).first;
+        }
+        return it->second.def;
     }
 
-    TableDef Table(std::string_view name) {
-        std::optional<TableDef> table = Read().FindTable(name);
-        if (!table || table->system)
-            throw JetError("The database has no table \"" + std::string(name) + "\".");
-        return *table;
+    // The cached definitions whose usage map lies at `pointer` are read again when next used.
+    void MapChanged(std::uint32_t pointer) {
+        for (auto& [name, cached] : tables) {
+            const TableDef& t = cached.def;
+            cached.stale =
+                cached.stale || MapPointer(t.ownedPages) == pointer ||
+                MapPointer(t.freeSpacePages) == pointer ||
+                std::any_of(t.indexData.begin(), t.indexData.end(),
+                            [&](const IndexData& x) { return x.usedPagesPointer == pointer; });
+        }
+    }
+
+    // Forgets what the writer keeps of the database beside its pages, when changes are undone.
+    void ForgetKept() {
+        tables.clear();
+        indexEntries.clear();
     }
 
     void RefuseUnkept(const TableDef& table) const {
@@ -145,18 +226,17 @@ struct Writer::Impl {
         Pager::Savepoint mark = pager->Mark();
         try {
             const int count = change();
-            reader.reset();
+            pager->Release(mark);
             if (own)
                 CommitWithIndexes();
             return count;
         } catch (...) {
-            reader.reset();
-            indexEntries.clear();
+            ForgetKept();
             if (own) {
                 unwrittenIndexes.clear();
                 pager->Rollback();
             } else {
-                pager->RollbackTo(std::move(mark));
+                pager->RollbackTo(mark);
             }
             throw;
         }
@@ -168,16 +248,12 @@ struct Writer::Impl {
     // the entries answer the unique checks. A failure undoes the transaction.
     void CommitWithIndexes() {
         try {
-            for (const auto& [defPage, name] : unwrittenIndexes) {
-                reader.reset(); // each table's definition as the previous writes left it
+            for (const auto& [defPage, name] : unwrittenIndexes)
                 WriteIndexes(Table(name));
-            }
             unwrittenIndexes.clear();
-            reader.reset();
             pager->Commit();
         } catch (...) {
-            reader.reset();
-            indexEntries.clear();
+            ForgetKept();
             unwrittenIndexes.clear();
             if (pager->InTransaction())
                 pager->Rollback();
@@ -189,6 +265,7 @@ struct Writer::Impl {
     // moves its window (inline maps) or gains a map page (reference maps). `outsideIsSet` is true
     // for the global map, for which pages outside it count as free.
     void SetInMap(std::uint32_t pointer, std::uint32_t page, bool set, bool outsideIsSet) {
+        MapChanged(pointer);
         const Format& f = format;
         const std::uint32_t mapPage = pointer >> 8;
         const auto mapRow = static_cast<std::uint16_t>(pointer & 0xFF);
@@ -300,8 +377,11 @@ struct Writer::Impl {
     std::uint32_t MapPointer(const UsageMap& map) const { return (map.page << 8) | map.row; }
 
     void SetRowCount(const TableDef& table, std::int64_t count) {
-        Put32(pager->Change(table.defPage), format.tdefRowCount,
-              static_cast<std::uint32_t>(std::max<std::int64_t>(count, 0)));
+        const auto stored = static_cast<std::uint32_t>(std::max<std::int64_t>(count, 0));
+        Put32(pager->Change(table.defPage), format.tdefRowCount, stored);
+        for (auto& [name, cached] : tables)
+            if (cached.def.defPage == table.defPage)
+                cached.def.rowCount = stored;
     }
 
     std::string IndexName(const TableDef& table, const IndexData& x) const {
@@ -328,66 +408,125 @@ struct Writer::Impl {
         return std::move(key.bytes);
     }
 
-    // The entries of each index of a table in index order, with whether a key column is NULL
-    // (such entries may repeat in a unique index). Read once from the rows, then changed entry by
-    // entry; forgotten whenever changes are undone.
-    struct Keyed {
-        KeyBytes key;
-        RowId row;
-        bool hasNull = false;
-        bool operator<(const Keyed& o) const {
-            return std::tie(key, row.page, row.row) < std::tie(o.key, o.row.page, o.row.row);
-        }
-    };
-    std::map<std::uint32_t, std::vector<std::vector<Keyed>>> indexEntries; // by definition page
+    // The entries of each index of a table. Read once, then changed entry by entry; forgotten
+    // whenever changes are undone.
+    std::map<std::uint32_t, std::vector<IndexEntries>> indexEntries; // by definition page
     // Tables whose index pages lag behind their entries, by definition page, with their names.
     std::map<std::uint32_t, std::string> unwrittenIndexes;
 
-    std::vector<std::vector<Keyed>>& Entries(const TableDef& table) {
+    std::vector<IndexEntries>& Entries(const TableDef& table) {
         auto it = indexEntries.find(table.defPage);
         if (it != indexEntries.end())
             return it->second;
-        std::vector<std::vector<Keyed>> all(table.indexData.size());
-        Read().ForEachRow(table, [&](RowId id, const Row& row) {
+        std::vector<IndexEntries> all(table.indexData.size());
+        const bool written = !unwrittenIndexes.contains(table.defPage) &&
+                             std::all_of(table.indexData.begin(), table.indexData.end(),
+                                         [](const IndexData& x) { return x.rootPage != 0; });
+        if (written) {
+            // The index pages hold the entries in order: reading their leaves costs a fraction
+            // of reading every row and computing and sorting its keys.
+            IndexPages pages(Read());
             for (std::size_t i = 0; i < all.size(); ++i)
-                if (std::optional<KeyBytes> key = KeyOf(table, table.indexData[i], row))
-                    all[i].push_back({std::move(*key), id,
-                                      (NullKeyColumns(table, table.indexData[i], row) > 0)});
-        });
-        for (auto& entries : all)
-            std::sort(entries.begin(), entries.end());
+                ForEachIndexEntry(
+                    pages, table, table.indexData[i],
+                    [&](const IndexEntry& e, std::uint32_t) { all[i].Append(e.key, e.row); });
+        } else {
+            // A failed statement has undone its changes to the entries by forgetting them all,
+            // while the index pages still lack those of the transaction's earlier statements.
+            Read().ForEachRow(table, [&](RowId id, const Row& row) {
+                for (std::size_t i = 0; i < all.size(); ++i)
+                    if (std::optional<KeyBytes> key = KeyOf(table, table.indexData[i], row))
+                        all[i].Append(*key, id);
+            });
+            for (IndexEntries& entries : all)
+                entries.Sort();
+        }
         return indexEntries.emplace(table.defPage, std::move(all)).first->second;
     }
 
-    // Calls `f` for each row that `condition` selects. Where the first column of an index is fixed
-    // by an "=", only the rows of that index's entries with that key part are read (a whole-number
-    // key part has a fixed length, so a prefix match is an exact one; each row is still tested
-    // against the whole condition); otherwise every row of the table.
-    void ForEachSelected(const TableDef& table, const Resolved& condition, const RowCallback& f) {
+    // The entries of index `i` whose first key part lies within the bounds that `condition` sets
+    // on the index's first column, or nullopt when it sets none. A whole-number key part has a
+    // fixed length and sorts as the value (against it when the column is descending), so the
+    // entries form one run.
+    struct Range {
+        IndexEntries::Iterator begin, end;
+    };
+    std::optional<Range> Bounded(const TableDef& table, std::size_t i, const Resolved& condition) {
+        const IndexColumn& first = table.indexData[i].columns.front();
+        const Column* column = table.ColumnByNumber(first.columnNumber);
+        if (!column || !IsWhole(column->type))
+            return std::nullopt;
+        const std::int64_t widest = column->type == Type::Byte      ? 0xFF
+                                    : column->type == Type::Integer ? 0x7FFF
+                                                                    : 0x7FFFFFFF;
+        std::int64_t low = column->type == Type::Byte ? 0 : -widest - 1, high = widest;
+        bool bounded = false;
+        for (const auto& [c, w] : condition) {
+            if (table.columns[c].number != first.columnNumber)
+                continue;
+            using enum Comparison::Op;
+            const std::int64_t v = w.value;
+            bounded = bounded || w.op != NotEqual;
+            if (w.op == Equal || w.op == GreaterEqual || w.op == Greater)
+                low = std::max(low, w.op != Greater ? v : v >= high ? high + 1 : v + 1);
+            if (w.op == Equal || w.op == LessEqual || w.op == Less)
+                high = std::min(high, w.op != Less ? v : v <= low ? low - 1 : v - 1);
+        }
+        if (!bounded)
+            return std::nullopt;
+        const IndexEntries& entries = Entries(table)[i];
+        if (low > high)
+            return Range{entries.end(), entries.end()};
+        KeyBytes from, to;
+        std::string why;
+        if (!AppendColumnKey(from, Value{low}, *column, first.ascending, format.version, why) ||
+            !AppendColumnKey(to, Value{high}, *column, first.ascending, format.version, why))
+            return std::nullopt;
+        if (!first.ascending)
+            std::swap(from, to);
+        // Past the last key that starts with `to`: `to` with its last byte below 0xFF raised.
+        while (!to.empty() && to.back() == 0xFF)
+            to.pop_back();
+        if (!to.empty())
+            ++to.back();
+        return Range{entries.LowerBound(from, {}),
+                     to.empty() ? entries.end() : entries.LowerBound(to, {})};
+    }
+
+    // An index whose first column `condition` bounds (with "=" and a second column numbered
+    // `next`, when `next` is given), and its entries within the bounds.
+    std::optional<std::pair<std::size_t, Range>>
+    BoundedIndex(const TableDef& table, const Resolved& condition,
+                 std::optional<std::uint16_t> next = std::nullopt) {
         for (std::size_t i = 0; i < table.indexData.size(); ++i) {
             const IndexData& x = table.indexData[i];
             if (x.columns.empty())
                 continue;
-            const auto fixed = std::find_if(condition.begin(), condition.end(), [&](const auto& w) {
-                return w.second.op == Comparison::Op::Equal &&
-                       table.columns[w.first].number == x.columns.front().columnNumber;
-            });
-            KeyBytes prefix;
-            std::string why;
-            if (fixed == condition.end() ||
-                !AppendColumnKey(prefix, Value{fixed->second.value}, table.columns[fixed->first],
-                                 x.columns.front().ascending, format.version, why))
+            if (next && (x.columns.size() < 2 || x.columns[1].columnNumber != *next ||
+                         std::none_of(condition.begin(), condition.end(), [&](const auto& w) {
+                             return w.second.op == Comparison::Op::Equal &&
+                                    table.columns[w.first].number == x.columns.front().columnNumber;
+                         })))
                 continue;
-            const std::vector<Keyed>& entries = Entries(table)[i];
-            auto it =
-                std::lower_bound(entries.begin(), entries.end(), prefix,
-                                 [](const Keyed& e, const KeyBytes& key) { return e.key < key; });
-            for (; it != entries.end() && it->key.size() >= prefix.size() &&
-                   std::equal(prefix.begin(), prefix.end(), it->key.begin());
-                 ++it)
-                if (std::optional<Row> row = Read().ReadRow(table, it->row);
+            if (const auto range = Bounded(table, i, condition))
+                return std::pair{i, *range};
+        }
+        return std::nullopt;
+    }
+
+    // Calls `f` for each row that `condition` selects. Where it bounds the first column of an
+    // index, only the rows of that index's entries within the bounds are read (each row is still
+    // tested against the whole condition); otherwise every row of the table.
+    void ForEachSelected(const TableDef& table, const Resolved& condition, const RowCallback& f) {
+        if (const auto found = BoundedIndex(table, condition)) {
+            // Collected first: `f` may change the entries.
+            std::vector<RowId> rows;
+            for (auto it = found->second.begin; it != found->second.end; ++it)
+                rows.push_back(it->row);
+            for (const RowId id : rows)
+                if (std::optional<Row> row = Read().ReadRow(table, id);
                     row && Selects(condition, *row))
-                    f(it->row, *row);
+                    f(id, *row);
             return;
         }
         Read().ForEachRow(table, [&](RowId id, const Row& row) {
@@ -396,23 +535,54 @@ struct Writer::Impl {
         });
     }
 
-    void AddToIndexes(const TableDef& table, RowId id, const Row& row) {
+    // The highest value of column `c` over the rows `condition` selects. The entries of an index
+    // whose first column the condition fixes with "=" and whose second is `c` lie in the order of
+    // `c`: the first of them from the high end whose row the condition selects and holds a value
+    // gives the answer, so that one row is read instead of all of them.
+    std::optional<std::int64_t> Max(const TableDef& table, std::size_t c,
+                                    const Resolved& condition) {
+        const auto valueOf = [&](const Row& row) { return std::get_if<std::int64_t>(&row[c]); };
+        if (const auto found = BoundedIndex(table, condition, table.columns[c].number)) {
+            const auto& [i, range] = *found;
+            const bool ascending = table.indexData[i].columns[1].ascending;
+            for (auto it = ascending ? range.end : range.begin;
+                 it != (ascending ? range.begin : range.end);) {
+                const RowId id = ascending ? (--it)->row : (it++)->row;
+                if (std::optional<Row> row = Read().ReadRow(table, id);
+                    row && Selects(condition, *row) && valueOf(*row))
+                    return *valueOf(*row);
+            }
+            return std::nullopt;
+        }
+        std::optional<std::int64_t> highest;
+        ForEachSelected(table, condition, [&](RowId, const Row& row) {
+            if (const auto* v = valueOf(row))
+                highest = std::max(highest.value_or(*v), *v);
+        });
+        return highest;
+    }
+
+    // Adds the row's entries; `keys`, when given, are the row's keys in each index.
+    void AddToIndexes(const TableDef& table, RowId id, const Row& row,
+                      std::vector<std::optional<KeyBytes>> keys) {
         auto& all = Entries(table);
         for (std::size_t i = 0; i < all.size(); ++i) {
             const IndexData& x = table.indexData[i];
-            std::optional<KeyBytes> key = KeyOf(table, x, row);
+            std::optional<KeyBytes> key = keys.empty() ? KeyOf(table, x, row) : std::move(keys[i]);
             if (!key)
                 continue;
-            Keyed entry{std::move(*key), id, (NullKeyColumns(table, x, row) > 0)};
-            auto& entries = all[i];
-            const auto at = std::lower_bound(entries.begin(), entries.end(), entry);
-            const auto same = [&](auto it) { return it->key == entry.key && !it->hasNull; };
-            if ((x.flags & IndexFlag::Unique) && !entry.hasNull &&
-                ((at != entries.end() && same(at)) || (at != entries.begin() && same(at - 1))))
+            IndexEntries& entries = all[i];
+            const auto at = entries.LowerBound(*key, id);
+            // A NULL's key part is one flag byte that no value's starts with, so an equal key has
+            // its NULLs in the same columns.
+            const auto same = [&](auto it) { return std::ranges::equal(entries.Key(*it), *key); };
+            if ((x.flags & IndexFlag::Unique) && NullKeyColumns(table, x, row) == 0 &&
+                ((at != entries.end() && same(at)) ||
+                 (at != entries.begin() && same(std::prev(at)))))
                 throw JetError("Index \"" + IndexName(table, x) + "\" of table \"" + table.name +
                                "\" allows each value once, and the value is already there. "
                                "Nothing was changed.");
-            entries.insert(at, std::move(entry));
+            entries.Insert(at, *key, id);
         }
     }
 
@@ -422,15 +592,14 @@ struct Writer::Impl {
             std::optional<KeyBytes> key = KeyOf(table, table.indexData[i], row);
             if (!key)
                 continue;
-            auto& entries = all[i];
-            const Keyed entry{std::move(*key), id};
-            const auto at = std::lower_bound(entries.begin(), entries.end(), entry);
-            if (at == entries.end() || at->key != entry.key || !(at->row == id))
+            const auto at = all[i].LowerBound(*key, id);
+            if (at == all[i].end() || !(at->row == id) ||
+                !std::ranges::equal(all[i].Key(*at), *key))
                 throw JetError("Index \"" + IndexName(table, table.indexData[i]) +
                                "\" of table \"" + table.name +
                                "\" doesn't hold a row it should; the database is damaged and "
                                "was left unchanged.");
-            entries.erase(at);
+            all[i].Erase(at);
         }
     }
 
@@ -445,9 +614,11 @@ struct Writer::Impl {
             const IndexData& x = table.indexData[i];
             std::vector<SortedEntry> sorted;
             std::uint32_t distinct = 0;
-            for (const Keyed& e : all[i]) {
-                distinct += sorted.empty() || sorted.back().key != e.key ? 1 : 0;
-                sorted.push_back({e.key, e.row});
+            sorted.reserve(all[i].size());
+            for (const IndexEntries::Entry& e : all[i]) {
+                const auto key = all[i].Key(e);
+                distinct += sorted.empty() || !std::ranges::equal(sorted.back().key, key) ? 1 : 0;
+                sorted.push_back({key, e.row});
             }
             std::vector<std::uint32_t> spare;
             for (std::uint32_t p : x.usedPages.pages)
@@ -465,10 +636,11 @@ struct Writer::Impl {
                                                     SetInMap(x.usedPagesPointer, p, true, false);
                                                     return p;
                                                 });
-            for (const auto& [number, image] : images) {
-                std::span<std::uint8_t> page = pager->Change(number);
-                std::copy(image.begin(), image.end(), page.begin());
-            }
+            // Only the pages that differ are changed: the leaves before the first changed entry
+            // come out as they were.
+            for (const auto& [number, image] : images)
+                if (number >= pager->PageCount() || *pager->Read(number) != image)
+                    std::ranges::copy(image, pager->Change(number).begin());
             // Pages the index no longer needs go back to the free pages.
             for (std::uint32_t p : spare) {
                 SetInMap(x.usedPagesPointer, p, false, false);
@@ -484,13 +656,14 @@ struct Writer::Impl {
     }
 
     int Insert(std::string_view name, const std::vector<Value>& values) {
-        const TableDef table = Table(name);
+        const TableDef& table = Table(name);
         RefuseUnkept(table);
         const std::uint16_t columnCount =
             Le16(*pager->Read(table.defPage), format.tdefTableType + 1);
         const std::vector<std::uint8_t> row = PackRow(format.version, table, columnCount, values);
+        std::vector<std::optional<KeyBytes>> keys;
         for (const IndexData& x : table.indexData)
-            KeyOf(table, x, values);
+            keys.push_back(KeyOf(table, x, values));
         if (!table.indexData.empty())
             Entries(table); // read before anything changes
         if (format.dataRowTable + 2 + row.size() > format.pageSize)
@@ -513,9 +686,12 @@ struct Writer::Impl {
         const RowId id{target, AddRowToPage(pager->Change(target), format, row)};
         SetRowCount(table, std::int64_t{table.rowCount} + 1);
         if (!table.indexData.empty()) {
-            // The keys of the row as it reads back, so that they are the checker's keys.
-            reader.reset();
-            AddToIndexes(table, id, *Read().ReadRow(table, id));
+            // The keys of the row as it reads back, so that they are the checker's keys; those of
+            // the values given unless the row reads back otherwise.
+            const Row back = *Read().ReadRow(table, id);
+            if (back != values)
+                keys.clear();
+            AddToIndexes(table, id, back, std::move(keys));
             unwrittenIndexes.emplace(table.defPage, table.name);
         }
         return 1;
@@ -533,7 +709,7 @@ struct Writer::Impl {
     }
 
     int Delete(std::string_view name, const Condition& where) {
-        const TableDef table = Table(name);
+        const TableDef& table = Table(name);
         const Resolved condition = Resolve(table, where);
         std::vector<std::pair<RowId, Row>> chosen;
         ForEachSelected(table, condition,
@@ -565,6 +741,7 @@ std::unique_ptr<Writer> Writer::Open(const std::string& path, std::string_view p
     // the lock through the pager.
     const std::size_t pageSize = Database::Open(path, password)->PageSize();
     impl->pager = Pager::Open(path, pageSize, files);
+    impl->reader = Database::Open(std::make_unique<PagerView>(*impl->pager), password);
     impl->format = impl->Read().GetVersion() == Version::Jet3 ? Format::Jet3() : Format::Jet4();
     return std::unique_ptr<Writer>(new Writer(std::move(impl)));
 }
@@ -578,8 +755,7 @@ void Writer::Commit() {
 }
 
 void Writer::Rollback() {
-    impl_->reader.reset();
-    impl_->indexEntries.clear();
+    impl_->ForgetKept();
     impl_->unwrittenIndexes.clear();
     impl_->pager->Rollback();
 }
@@ -594,21 +770,14 @@ int Writer::Delete(std::string_view table, const Condition& where) {
 
 std::optional<std::int64_t> Writer::Max(std::string_view table, std::string_view column,
                                         const Condition& where) {
-    std::optional<std::int64_t> highest;
-    const TableDef t = impl_->Table(table);
-    const std::size_t i = ColumnIndex(t, column);
-    const Resolved condition = Resolve(t, where);
-    impl_->ForEachSelected(t, condition, [&](RowId, const std::vector<Value>& row) {
-        if (const auto* v = std::get_if<std::int64_t>(&row[i]))
-            highest = std::max(highest.value_or(*v), *v);
-    });
-    return highest;
+    const TableDef& t = impl_->Table(table);
+    return impl_->Max(t, ColumnIndex(t, column), Resolve(t, where));
 }
 
 std::vector<Value> Writer::Select(std::string_view table, std::string_view column,
                                   const Condition& where) {
     std::vector<Value> values;
-    const TableDef t = impl_->Table(table);
+    const TableDef& t = impl_->Table(table);
     const std::size_t i = ColumnIndex(t, column);
     const Resolved condition = Resolve(t, where);
     impl_->ForEachSelected(t, condition,

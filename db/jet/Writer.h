@@ -8,10 +8,17 @@
 // missing value in a required index) is, and what shows only later (a repeated value in a unique
 // index) undoes the statement.
 //
-// Every index of a changed table is kept: its entries are changed row by row, and at each commit
-// its B-tree is written anew from them (see IndexWriter.h) over the index's own pages, taking pages
-// from the end of the file or giving them back as the entries need, and the definition's count of
-// distinct keys follows. The writer refuses, with a description:
+// Every index of a changed table is kept: its entries, read once from the index's leaves, are
+// changed row by row, and at each commit its B-tree is written anew from them (see IndexWriter.h)
+// over the index's own pages, taking pages from the end of the file or giving them back as the
+// entries need (pages that come out as they were are left alone), and the definition's count of
+// distinct keys follows. A condition that bounds the first column of an index reads only the rows
+// of the entries within the bounds, and a MAX over an index's second column whose first the
+// condition fixes reads one row; no statement reads more than the pages of its own table.
+//
+// The writer keeps, across statements, the catalogue, the definitions of the tables it used and
+// the index entries; they are forgotten whenever changes are undone. The writer refuses, with a
+// description:
 // - tables in a relationship that Access enforces (a foreign-key index), whose rules it doesn't
 //   check;
 // - values for Memo, OLE, binary, GUID and decimal columns, which would need long-value pages or

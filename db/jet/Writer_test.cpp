@@ -177,9 +177,9 @@ Value RandomValue(const Column& c, std::mt19937& random) {
     }
 }
 
-// Random inserts and deletes, also inside transactions that roll back, on every table the writer
-// accepts, against a model of the rows; the file then reads back as the model and passes the
-// checker.
+// Random inserts, deletes and queries (MAX, SELECT), also inside transactions that roll back, on
+// every table the writer accepts, against a model of the rows; the file then reads back as the
+// model and passes the checker.
 TEST_F(WriterTest, RandomInsertsAndDeletesFollowAModel) {
     int tables = 0, refused = 0;
     for (const Fixture& fx : AllFixtures()) {
@@ -219,18 +219,65 @@ TEST_F(WriterTest, RandomInsertsAndDeletesFollowAModel) {
                         model = saved;
                     }
                     saved.clear();
-                } else if (pick < 6 && !whole.empty() && !model.empty()) {
-                    const std::size_t column = whole[random() % whole.size()];
-                    const Row& some = model[random() % model.size()];
-                    const auto* v = std::get_if<std::int64_t>(&some[column]);
-                    Comparison c{table.columns[column].name,
-                                 static_cast<Comparison::Op>(random() % 6), v ? *v : 0};
-                    const auto before = model.size();
-                    std::erase_if(model, [&](const Row& r) {
-                        const auto* x = std::get_if<std::int64_t>(&r[column]);
-                        return x && Compare(*x, c);
-                    });
-                    ASSERT_EQ(writer->Delete(table.name, {c}), int(before - model.size()));
+                } else if (pick < 9 && !whole.empty() && !model.empty()) {
+                    // One or two comparisons with values that rows hold, so that "=" finds rows
+                    // and bounds cut through the indexes.
+                    Condition where;
+                    std::vector<std::size_t> columns;
+                    for (unsigned n = 1 + random() % 2; n > 0; --n) {
+                        const std::size_t column = whole[random() % whole.size()];
+                        const auto* v =
+                            std::get_if<std::int64_t>(&model[random() % model.size()][column]);
+                        where.push_back({table.columns[column].name,
+                                         static_cast<Comparison::Op>(random() % 6), v ? *v : 0});
+                        columns.push_back(column);
+                    }
+                    const auto selects = [&](const Row& r) {
+                        for (std::size_t k = 0; k < where.size(); ++k) {
+                            const auto* x = std::get_if<std::int64_t>(&r[columns[k]]);
+                            if (!x || !Compare(*x, where[k]))
+                                return false;
+                        }
+                        return true;
+                    };
+                    if (pick < 6) {
+                        const auto before = model.size();
+                        std::erase_if(model, selects);
+                        ASSERT_EQ(writer->Delete(table.name, where), int(before - model.size()));
+                        continue;
+                    }
+                    std::size_t of = whole[random() % whole.size()];
+                    // Half the time the MAX that an index answers: its first column fixed, of
+                    // its second.
+                    for (const IndexData& x : table.indexData) {
+                        const auto at = [&](std::size_t k) {
+                            return std::find_if(whole.begin(), whole.end(), [&](std::size_t c) {
+                                return table.columns[c].number == x.columns[k].columnNumber;
+                            });
+                        };
+                        if (random() % 2 == 0 || x.columns.size() < 2 || at(0) == whole.end() ||
+                            at(1) == whole.end())
+                            continue;
+                        const auto* v =
+                            std::get_if<std::int64_t>(&model[random() % model.size()][*at(0)]);
+                        where[0] = {table.columns[*at(0)].name, Comparison::Op::Equal, v ? *v : 0};
+                        columns[0] = *at(0);
+                        of = *at(1);
+                        break;
+                    }
+                    std::optional<std::int64_t> highest;
+                    std::multiset<std::string> values;
+                    for (const Row& r : model)
+                        if (selects(r)) {
+                            if (const auto* x = std::get_if<std::int64_t>(&r[of]))
+                                highest = std::max(highest.value_or(*x), *x);
+                            values.insert(Printed({r[of]}));
+                        }
+                    EXPECT_EQ(writer->Max(table.name, table.columns[of].name, where), highest);
+                    std::multiset<std::string> selected;
+                    for (const Value& v : writer->Select(table.name, table.columns[of].name, where))
+                        selected.insert(Printed({v}));
+                    EXPECT_EQ(selected, values);
                 } else {
                     Row row;
                     for (const Column& c : table.columns)
