@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kw {
 
@@ -12,6 +13,11 @@ std::string Trim(const std::string& s);
 /// The command tail: everything after the program's name, as the platform hands it over;
 /// nothing when the program was started without a command line.
 std::optional<std::string> CommandTail(int argc, char** argv);
+
+/// The tail of a whole Windows command line: what follows the program's name (in quotation
+/// marks, or up to the first blank or tab) and the one blank or tab after it; nothing when that
+/// is empty. The Windows half of CommandTail.
+std::optional<std::string> WindowsCommandTail(std::string_view commandLine);
 
 struct CommandLine {
     std::string mode;   ///< upper-cased

@@ -5,6 +5,7 @@
 #include "app/WizardModule.h"
 #include "log/Log.h"
 #include "payload/PayloadOperations.h"
+#include "sys/Path.h"
 #include "sys/Ui.h"
 
 #include <filesystem>
@@ -55,7 +56,8 @@ int Main(int argc, char** argv) {
     const int status = tail ? HandleCommandLine(Trim(*tail)) : RunWizardModule(argc, argv);
     // A script's user learns where the reason for a failed mode is written.
     if (tail && status == kExitFailed && gLog->Opened())
-        MsgBox("Zie het logbestand '" + std::filesystem::absolute(gLog->Filename()).string() +
+        MsgBox("Zie het logbestand '" +
+                   PathText(std::filesystem::absolute(FilePath(gLog->Filename()))) +
                    "' voor de reden.",
                kProgramTitle);
     gLog.reset(); // writes "Logging ended."

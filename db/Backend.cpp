@@ -1,12 +1,13 @@
 #include "db/Backend.h"
 
 #include "sys/Failure.h"
+#include "sys/Path.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string_view>
 
 namespace kw {
@@ -23,24 +24,21 @@ constexpr std::size_t kSignatureOffset = 4;
 
 // The first bytes of the file, enough for either signature.
 std::string ReadHead(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        throw Failure("Database '" + path + "' kan niet gelezen worden: " + std::strerror(errno));
+    errno = 0;
+    std::ifstream in(FilePath(path), std::ios::binary);
     char head[32];
-    const std::size_t n = std::fread(head, 1, sizeof head, f);
-    const bool failed = std::ferror(f) != 0;
-    const int error = errno;
-    std::fclose(f);
-    if (failed)
-        throw Failure("Database '" + path + "' kan niet gelezen worden: " + std::strerror(error));
-    return std::string(head, n);
+    if (in)
+        in.read(head, sizeof head);
+    if (!in && !in.eof())
+        throw Failure("Database '" + path + "' kan niet gelezen worden: " + std::strerror(errno));
+    return std::string(head, static_cast<std::size_t>(in.gcount()));
 }
 
 } // namespace
 
 std::unique_ptr<Connection> OpenDatabaseFile(const std::string& path) {
     std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
+    const fs::file_status status = fs::status(FilePath(path), ec);
     if (status.type() == fs::file_type::not_found)
         throw Failure("Database '" + path + "' bestaat niet");
     if (ec)

@@ -1,5 +1,7 @@
 #include "log/Ansi.h"
 
+#include "sys/CodePage.h"
+
 #include <array>
 #include <cstdint>
 
@@ -55,6 +57,8 @@ std::size_t Decode(std::string_view s, std::size_t i, char32_t& out) {
 } // namespace
 
 std::string Utf8ToAnsi(std::string_view utf8) {
+    if (AnsiCodePage() != 1252)
+        return ToSystemText(utf8);
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {

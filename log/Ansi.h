@@ -1,4 +1,5 @@
-// The log is written in the ANSI code page that the Windows edition uses: Windows-1252.
+// The log is written in the system's ANSI code page: Windows-1252 on a Dutch Windows, and on
+// every other platform.
 #pragma once
 
 #include <string>
@@ -6,8 +7,9 @@
 
 namespace kw {
 
-/// Converts UTF-8 text to Windows-1252, one byte per character. A character outside the code
-/// page, and every byte of malformed UTF-8, becomes "?".
+/// Converts UTF-8 text to the ANSI code page (sys/CodePage.h). In Windows-1252, one byte per
+/// character: a character outside the code page, and every byte of malformed UTF-8, becomes
+/// "?". Another code page (a Windows system in another language) is the system's to convert.
 std::string Utf8ToAnsi(std::string_view utf8);
 
 } // namespace kw

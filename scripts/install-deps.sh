@@ -41,3 +41,8 @@ apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=600 \
 # fonts-wine's Tahoma (installed above); wine-run.sh takes its lock with util-linux's flock.
 apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=600 \
   wine wine32:i386 util-linux
+
+# The Windows edition's cross build (scripts/build-windows.sh): the posix-threads mingw-w64
+# compilers for 32-bit Windows, zlib for them, and GoogleTest's sources for its tests.
+apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=600 \
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev googletest

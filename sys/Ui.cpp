@@ -5,19 +5,11 @@
 namespace kw {
 
 namespace {
-
-// Never destroyed, like the log that may still need it while statics are being destroyed.
-MessageSink& StderrSink() {
-    static MessageSink* sink = new StderrMessageSink;
-    return *sink;
-}
-
 MessageSink* gSink = nullptr;
-
 } // namespace
 
 void MsgBox(const std::string& text, const std::string& title, MsgIcon icon) {
-    (gSink ? *gSink : StderrSink()).Show(text, title, icon);
+    (gSink ? *gSink : PlatformMessageSink()).Show(text, title, icon);
 }
 
 void SetMessageSink(MessageSink* sink) {

@@ -16,10 +16,14 @@ public:
     virtual void Show(const std::string& text, const std::string& title, MsgIcon icon) = 0;
 };
 
-/// Shows a message box through the sink chosen at start-up (standard error until one is set).
+/// Shows a message box through the sink chosen at start-up (the platform's until one is set).
 void MsgBox(const std::string& text, const std::string& title, MsgIcon icon = MsgIcon::None);
 
-/// Chooses the sink for every later MsgBox call; nullptr returns to standard error.
+/// The platform's sink: standard error on POSIX, so that the command-line modes never need a
+/// display; real message boxes on Windows, where even the command-line modes show them.
+MessageSink& PlatformMessageSink();
+
+/// Chooses the sink for every later MsgBox call; nullptr returns to the platform's.
 /// The caller keeps ownership and must keep the sink alive while it is set.
 void SetMessageSink(MessageSink* sink);
 

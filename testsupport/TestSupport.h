@@ -5,6 +5,7 @@
 #include "log/Log.h"
 #include "sys/Clock.h"
 #include "sys/File.h"
+#include "sys/Path.h"
 #include "sys/Ui.h"
 
 #include <filesystem>
@@ -25,8 +26,8 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const fs::path& Path() const { return path_; }
-    /// The folder as the program's operations take it: with a trailing "/".
-    std::string Folder() const { return path_.string() + "/"; }
+    /// The folder as the program's operations take it: with a trailing separator.
+    std::string Folder() const { return path_.string() + kPathSeparator; }
 
 private:
     fs::path path_;
