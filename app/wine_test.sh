@@ -120,7 +120,7 @@ while IFS='|' read -r name setup args titles logline; do
       grep -q ready "$work/standin.out" 2>/dev/null && break
       sleep 0.1
     done
-    check "$name: the stand-in holds $held" ready "$(cat "$work/standin.out")"
+    check "$name: the stand-in holds $held" ready "$(tr -d '\r' <"$work/standin.out")"
   fi
   # shellcheck disable=SC2086
   run "$work/fail" $args
@@ -137,7 +137,7 @@ done <<EOF
 files into a missing folder|-|bestanden $missing|Kwastor Kwastor Kwastor|SaveResourceToFile() : Fout tijdens het maken van bestand '${missing^^}\\pictogrammen\\i1173.wmf'
 a missing database|-|database $missing|Kwastor Kwastor Kwastor|Connect() : Database '${missing^^}\\picbase.pbd' bestaat niet
 a database held open|hold $win/picbase.pbd|database $(winPath "$win")|Kwastor Kwastor Kwastor|Connect() : Database '${folder}picbase.pbd' kan niet gelezen worden
-a media file held open|hold $win/thumbs/i1173.bmp|bestanden $(winPath "$win")|Kwastor Kwastor Kwastor|SaveResourceToFile() : Fout tijdens het maken van bestand '${folder}${tab}humbs\\i1173.bmp'
+a media file held open|hold $win/thumbs/i1173.bmp|bestanden $(winPath "$win")|Kwastor Kwastor Kwastor|SaveResourceToFile() : Fout tijdens het maken van bestand '${folder%\\}${tab}humbs\\i1173.bmp'
 a log held open|hold $work/fail/Kwastor.log|bestanden $missing|Log::OpenLog() Kwastor Kwastor|
 EOF
 check "a log held open: the old log is kept" "een vorig logboek" "$(cat "$work/fail/Kwastor.log")"
