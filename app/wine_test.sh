@@ -54,7 +54,8 @@ run() {
     if [[ -n "$id" ]]; then
       boxes+=" $(xdotool getwindowname "$id")"
       xdotool windowfocus --sync "$id" key Return 2>/dev/null
-      while xdotool search --onlyvisible --name '^(Kwastor|Log::.*)$' 2>/dev/null | grep -qx "$id"; do
+      while xdotool search --onlyvisible --name '^(Kwastor|Log::.*)$' 2>/dev/null | grep -qx "$id" &&
+        ((SECONDS < deadline)); do
         sleep 0.1
       done
     fi
