@@ -41,7 +41,7 @@ winPath() { local p=${1//\//\\}; echo "Z:$p"; } # the Windows name of a Linux pa
 ansi() { iconv -f UTF-8 -t WINDOWS-1252 <<<"$1" | tr -d '\n'; }
 
 # run <folder> <args...>: runs kwastor.exe in <folder> (where its log goes), dismisses each of
-# its message boxes and notes its title; sets status and boxes (the titles, one a line).
+# its message boxes and notes its title; sets status and boxes (the titles, blank-separated).
 run() {
   local dir=$1 pid id deadline=$((SECONDS + 120))
   shift
@@ -52,9 +52,10 @@ run() {
     ((SECONDS < deadline)) || { kill "$pid"; echo "FAIL kwastor.exe $* did not end"; break; }
     id=$(xdotool search --onlyvisible --name '^(Kwastor|Log::.*)$' 2>/dev/null | head -1)
     if [[ -n "$id" ]]; then
-      boxes+="$(xdotool getwindowname "$id")"$'\n'
+      boxes+=" $(xdotool getwindowname "$id")"
       xdotool windowfocus --sync "$id" key Return 2>/dev/null
-      while xdotool search --onlyvisible --name '^(Kwastor|Log::.*)$' 2>/dev/null | grep -qx "$id"; do
+      while xdotool search --onlyvisible --name '^(Kwastor|Log::.*)$' 2>/dev/null | grep -qx "$id" &&
+        ((SECONDS < deadline)); do
         sleep 0.1
       done
     fi
@@ -89,16 +90,15 @@ check "database mode: the same rows as the Linux program's" "" \
     <("$jet" dump "$win/picbase.pbd" --password kolibrie) 2>&1)"
 check "database mode: the database is sound" sound "$("$jet" check "$win/picbase.pbd" --password kolibrie)"
 
-# The log: Windows-1252 with CR LF, the folder upper-cased with backslashes, and the log's escape
-# rules at work ("\t" of "\thumbs" becomes a tab).
+# The log: Windows-1252 with CR LF, the folder upper-cased with backslashes.
 log=$work/files.log
 check "log: every line ends with CR LF" 0 "$(grep -vc $'\r$' "$log")"
 check "log: one record per file" 1232 "$(grep -c "^..:..:.. - SaveResourceToFile() : kopieren van '" "$log")"
 check "log: the first file, in Windows-1252" 1 \
   "$(grep -cxF "$(ansi "SaveResourceToFile() : kopieren van '${folder}pictogrammen\i1173.wmf'")"$'\r' \
     <(cut -c12- "$log"))"
-check "log: a thumbnail, with the tab of \\t" 1 \
-  "$(grep -cxF "$(ansi "SaveResourceToFile() : kopieren van '${folder}"$'\t'"humbs\i1480.bmp'")"$'\r' \
+check "log: the last file" 1 \
+  "$(grep -cxF "$(ansi "SaveResourceToFile() : kopieren van '${folder}thumbs\i1480.bmp'")"$'\r' \
     <(cut -c12- "$log"))"
 check "log: nothing in UTF-8" 0 "$(grep -c $'\xc3' "$log")"
 check "log: the end record" 1 "$(tail -n 1 "$log" | grep -c ' - Logging ended.'$'\r')"
@@ -107,35 +107,43 @@ check "log: the end record" 1 "$(tail -n 1 "$log" | grep -c ' - Logging ended.'$
 # Setups: "hold <file>" starts the stand-in holding <file> open without sharing, as Vondelux
 # holds its database; "log" puts a log in the run folder first.
 missing=$(winPath "$work/missing")
+tab=$'\t' # a described path goes to the log as its format: the "\t" of "\thumbs" is a tab
 while IFS='|' read -r name setup args titles logline; do
   rm -rf "$work/fail" && mkdir "$work/fail"
+  failed=$failures
   cp "$win/picbase.pbd" "$work/before.pbd"
   if [[ $setup == hold* ]]; then
     [[ $setup != *Kwastor.log ]] || echo "een vorig logboek" >"$work/fail/Kwastor.log"
     held=${setup#hold }
     "$winerun" "$prefix" "$standin" Merodaan "Houder" "$(winPath "$held")" >"$work/standin.out" &
     standinPid=$!
+    ready=no
     for _ in $(seq 300); do
-      grep -q ready "$work/standin.out" 2>/dev/null && break
+      if grep -q ready "$work/standin.out" 2>/dev/null; then
+        ready=yes
+        break
+      fi
       sleep 0.1
     done
+    check "$name: the stand-in holds $held" yes "$ready"
   fi
   # shellcheck disable=SC2086
   run "$work/fail" $args
   [[ -z "$standinPid" ]] || { kill "$standinPid"; wait "$standinPid" 2>/dev/null; standinPid=; }
   check "$name: status" 1 "$status"
-  check "$name: message boxes" "$titles" "$(tr '\n' ' ' <<<"$boxes" | sed 's/ $//')"
+  check "$name: message boxes" "$titles" "${boxes# }"
   if [[ -n $logline ]]; then
     check "$name: the log says why" 1 \
       "$(tr -d '\r' <"$work/fail/Kwastor.log" | grep -cF "$(ansi "$logline")")"
   fi
   check "$name: the database is as it was" "" "$(cmp "$work/before.pbd" "$win/picbase.pbd" 2>&1)"
+  ((failures == failed)) || tail -n 4 "$work/fail/Kwastor.log"
 done <<EOF
-files into a missing folder|-|bestanden $missing|Kwastor Kwastor|SaveResourceToFile() : Fout tijdens het maken van bestand '${missing^^}\\pictogrammen\\i1173.wmf'
-a missing database|-|database $missing|Kwastor Kwastor|Kon database '${missing^^}\\picbase.pbd' niet openen
-a database held open|hold $win/picbase.pbd|database $(winPath "$win")|Kwastor Kwastor|
-a media file held open|hold $win/thumbs/i1173.bmp|bestanden $(winPath "$win")|Kwastor Kwastor|SaveResourceToFile() : Fout tijdens het
-a log held open|hold $work/fail/Kwastor.log|bestanden $missing|Log::OpenLog() Kwastor|
+files into a missing folder|-|bestanden $missing|Kwastor Kwastor Kwastor|SaveResourceToFile() : Fout tijdens het maken van bestand '${missing^^}\\pictogrammen\\i1173.wmf'
+a missing database|-|database $missing|Kwastor Kwastor Kwastor|Connect() : Database '${missing^^}\\picbase.pbd' bestaat niet
+a database held open|hold $win/picbase.pbd|database $(winPath "$win")|Kwastor Kwastor Kwastor|Connect() : Database '${folder}picbase.pbd' kan niet gelezen worden
+a media file held open|hold $win/thumbs/i1173.bmp|bestanden $(winPath "$win")|Kwastor Kwastor Kwastor|SaveResourceToFile() : Fout tijdens het maken van bestand '${folder%\\}${tab}humbs\\i1173.bmp'
+a log held open|hold $work/fail/Kwastor.log|bestanden $missing|Log::OpenLog() Kwastor Kwastor|
 EOF
 check "a log held open: the old log is kept" "een vorig logboek" "$(cat "$work/fail/Kwastor.log")"
 

@@ -25,7 +25,8 @@ fi
 if [ ! -f "$host/CMakeCache.txt" ]; then
   cmake -S "$src" -B "$host" "${host_options[@]}"
 fi
-ninja -C "$host" pack-payload make-test-installation kwastor-jet kw_payload_container
+# The Linux program too: the Windows tests compare kwastor.exe's work with its.
+ninja -C "$host" pack-payload make-test-installation kwastor-jet kw_payload_container kwastor
 
 if [ ! -f "$win/CMakeCache.txt" ]; then
   cmake -S "$src" -B "$win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
