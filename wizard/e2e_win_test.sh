@@ -4,7 +4,8 @@
 # clicked and keyed through its four steps with xdotool. Afterwards the installation holds the
 # same files and database rows as a twin that the Linux program's command-line modes updated, and
 # the log tells the story of the four steps. A second run is closed during step 3. A screenshot
-# of each step, of the folder dialog and the first run's log are left in <build-win>/e2e-win/.
+# of each step, of the folder dialog and the first run's log are left in <build-win>/e2e-win/. A
+# third run beside a window of Vondelux's class and title is refused in step 2.
 #   e2e_win_test.sh <build-win folder> <Linux build folder>
 # Exits 77 (skipped) when a tool is missing or Wine can't start at all.
 set -euo pipefail
@@ -131,4 +132,33 @@ logHas "Het bijwerken is afgebroken: het venster is gesloten." ||
 logHas "Fout in stap 3: bestanden konden niet worden opgeslagen." || fail "no step 3 failure record"
 logHas "Logging ended." || fail "the log was not ended after the close"
 [[ "$(md5sum <"$folder/picbase.pbd")" == "$checked" ]] || fail "the database changed after the close"
-echo "PASS: four steps, $files files and $added pictograms as on Linux, and a close during the work; screenshots and the log in $shots"
+
+# Vondelux running (a window of its class and title, as the stand-in shows one) makes step 2
+# refuse before it opens the database; the window then only closes.
+mv Kwastor.log second-run.log
+rm -f Kwastor.log.bak
+wine "$build/tests/vondelux-standin.exe" ThunderRT6MDIForm Vondelux >"$work/standin.out" 2>&1 &
+standin=$!
+stopBoth() {
+    kill "$standin" 2>/dev/null || true
+    wineserver --kill
+}
+stopExtra=stopBoth
+waitFor 60 grep -q ready "$work/standin.out" || fail "the Vondelux stand-in did not start"
+checked=$(md5sum <"$folder/picbase.pbd")
+wine "$build/kwastor.exe" >/dev/null 2>&1 &
+pid=$!
+waitFor 60 windowOpen || fail "the wizard window did not open a third time"
+wid=$(windowId)
+waitFor 10 logHas "Beginnen met stap 1." || fail "step 1 was not entered a third time"
+click
+waitFor 30 logHas "Beginnen met stap 2." || fail "step 2 was not entered beside Vondelux"
+sleep 5
+! logHas "Stap 2 met succes doorlopen." || fail "step 2 passed while Vondelux was running"
+shot 2-vondelux-open
+xdotool key --window "$wid" alt+F4
+waitFor 30 ended || fail "the window refused beside Vondelux did not close"
+pid=
+[[ "$(md5sum <"$folder/picbase.pbd")" == "$checked" ]] ||
+    fail "the database changed while Vondelux was running"
+echo "PASS: four steps, $files files and $added pictograms as on Linux, a close during the work, and step 2 refused beside a running Vondelux; screenshots and the log in $shots"
