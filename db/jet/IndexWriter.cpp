@@ -67,28 +67,23 @@ BuildIndexPages(Version version, std::size_t pageSize, std::uint32_t owner,
     }
     if (levels[0].empty())
         levels[0].emplace_back();
-    // Intermediate levels until one page remains; each page holds an entry for every child but
-    // the last (its tail), so it takes at least two children.
-    while (levels.back().size() > 1) {
+    // The last leaf is the tail: no intermediate page has an entry for it, and the pages on the
+    // right edge of every level name it in their tail pointer. The intermediate levels above the
+    // other leaves hold an entry for every child, until one page remains.
+    const std::size_t tailLeaf = levels[0].size() - 1;
+    for (std::size_t children = tailLeaf; children > 0 && (levels.size() == 1 || children > 1);
+         children = levels.back().size()) {
         const std::vector<Node>& below = levels.back();
         std::vector<Node> level;
         used = capacity + 1;
-        for (std::size_t c = 0; c < below.size(); ++c) {
-            // Taking child c makes the page's last child so far an entry.
-            if (!level.empty() && used + size(level.back().last, true) <= capacity) {
-                used += size(level.back().last, true);
-            } else {
+        for (std::size_t c = 0; c < children; ++c) {
+            if (used + size(below[c].last, true) > capacity) {
                 level.emplace_back();
                 used = 0;
             }
             level.back().items.push_back(c);
             level.back().last = below[c].last;
-        }
-        if (level.size() > 1 && level.back().items.size() < 2) {
-            Node& before = level[level.size() - 2];
-            level.back().items.insert(level.back().items.begin(), before.items.back());
-            before.items.pop_back();
-            before.last = below[before.items.back()].last;
+            used += size(below[c].last, true);
         }
         levels.push_back(std::move(level));
     }
@@ -104,7 +99,7 @@ BuildIndexPages(Version version, std::size_t pageSize, std::uint32_t owner,
         const bool intermediate = depth > 0;
         for (std::size_t i = 0; i < levels[depth].size(); ++i) {
             const Node& node = levels[depth][i];
-            const std::size_t count = intermediate ? node.items.size() - 1 : node.items.size();
+            const std::size_t count = node.items.size();
             const auto entryOf = [&](std::size_t k) -> const SortedEntry& {
                 return entries[intermediate ? levels[depth - 1][node.items[k]].last
                                             : node.items[k]];
@@ -129,7 +124,8 @@ BuildIndexPages(Version version, std::size_t pageSize, std::uint32_t owner,
             const auto& row = numbers[depth];
             Put32(page, l.prev, i > 0 ? row[i - 1] : 0);
             Put32(page, l.next, i + 1 < row.size() ? row[i + 1] : 0);
-            Put32(page, l.tail, intermediate ? numbers[depth - 1][node.items.back()] : 0);
+            const bool rightEdge = intermediate && i + 1 == row.size();
+            Put32(page, l.tail, rightEdge ? numbers[0][tailLeaf] : 0);
             page[l.prefix] = static_cast<std::uint8_t>(prefix);
             if (version == Version::Jet4)
                 page[l.prefix + 1] = static_cast<std::uint8_t>(prefix >> 8);

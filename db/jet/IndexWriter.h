@@ -1,6 +1,7 @@
 // Writing an index's B-tree from its entries in order: leaf pages filled in turn and chained by
-// their previous and next pointers, over levels of intermediate pages whose entries name, for each
-// child but the last, the child's last entry; the last child hangs in the page's tail pointer.
+// their previous and next pointers, over levels of intermediate pages whose entries name each
+// child's last entry. As in the files Access writes, the last leaf (the tail) has no entry above
+// it: the intermediate pages on the right edge of the tree name it in their tail pointer.
 // Entries after a page's first leave out the prefix that all entries on the page share, and the
 // page's bitmap marks where each entry ends.
 #pragma once

@@ -67,7 +67,9 @@ TEST(IndexWriterTest, TreesReadBackInOrderAndFindEveryEntry) {
         }
         EXPECT_GE(depth, c.minDepth);
         std::vector<SortedEntry> read;
+        std::uint32_t lastLeaf = 0;
         for (std::uint32_t prev = 0; number != 0; number = pages.at(number).next) {
+            lastLeaf = number;
             const IndexPage& leaf = pages.at(number);
             ASSERT_EQ(leaf.type, PageType::IndexLeaf);
             EXPECT_EQ(leaf.prev, prev);
@@ -76,6 +78,19 @@ TEST(IndexWriterTest, TreesReadBackInOrderAndFindEveryEntry) {
                 read.push_back({e.key, e.row});
         }
         ASSERT_EQ(read.size(), entries.size());
+        // As Access lays a tree out: each entry of an intermediate page is its child's last
+        // entry, and a tail pointer names only the last leaf, which no entry names.
+        for (const auto& [at, page] : pages) {
+            if (page.type != PageType::IndexNode)
+                continue;
+            EXPECT_TRUE(page.tail == 0 || page.tail == lastLeaf) << "page " << at;
+            for (const IndexEntry& e : page.entries) {
+                const IndexEntry& last = pages.at(e.child).entries.back();
+                EXPECT_TRUE(e.child != lastLeaf && std::ranges::equal(last.key, e.key) &&
+                            last.row == e.row)
+                    << "page " << at << " child " << e.child;
+            }
+        }
         for (std::size_t i = 0; i < read.size(); ++i)
             ASSERT_TRUE(std::ranges::equal(read[i].key, entries[i].key) &&
                         read[i].row == entries[i].row)
