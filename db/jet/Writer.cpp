@@ -262,8 +262,8 @@ struct Writer::Impl {
     }
 
     // Sets page `page` in the usage map whose row `pointer` names. A map that has no room for it
-    // moves its window (inline maps) or gains a map page (reference maps). `outsideIsSet` is true
-    // for the global map, for which pages outside it count as free.
+    // moves its window (inline maps) or gains a map page (reference maps); the global map, for
+    // which pages outside it count as free (`outsideIsSet`), becomes a reference map.
     void SetInMap(std::uint32_t pointer, std::uint32_t page, bool set, bool outsideIsSet) {
         MapChanged(pointer);
         const Format& f = format;
@@ -293,8 +293,9 @@ struct Writer::Impl {
             if (set == outsideIsSet)
                 return;
             if (outsideIsSet)
-                refuse("the file has grown beyond the pages its global map covers");
-            MoveInlineMap(mapPage, where, page);
+                PromoteGlobalMap(mapPage, where, page);
+            else
+                MoveInlineMap(mapPage, where, page);
             return;
         }
         if (kind != 1)
@@ -359,11 +360,94 @@ struct Writer::Impl {
         Put32(row, 1, bitsPage);
     }
 
-    // A new page at the end of the file, taken out of the global map's free pages.
+    // The global map is inline and the file has grown past its window (512 pages in Jet 4, 1,024
+    // in Jet 3): it becomes a reference map, whose first map page covers the pages from 0 on, as
+    // the format provides for larger files. The pages of the window keep their bits; pages beyond
+    // the end of the file are free, as in the inline maps Access writes; any other page is taken
+    // to be in use (a page wrongly taken as in use is only lost, never overwritten). The map page
+    // comes from the end of the file itself, since taking it through the global map would need
+    // the map being made.
+    void PromoteGlobalMap(std::uint32_t mapPage, const RowSlotBytes& where, std::uint32_t page) {
+        const std::size_t length = where.end - where.start;
+        const std::size_t perPage = (format.pageSize - 4) * 8;
+        std::vector<std::uint8_t> old;
+        {
+            const PageRef bytes = pager->Read(mapPage);
+            old.assign(bytes->begin() + static_cast<std::ptrdiff_t>(where.start),
+                       bytes->begin() + static_cast<std::ptrdiff_t>(where.end));
+        }
+        if (std::size_t{pager->PageCount()} + 1 > perPage)
+            throw JetError("The database's map of free pages can't record page " +
+                           std::to_string(page) + ". Nothing was changed.");
+        const std::uint32_t first = Le32(old, 1);
+        const std::size_t bits = (length - 5) * 8;
+        const std::uint32_t bitsPage = pager->Grow();
+        std::span<std::uint8_t> bitsBytes = pager->Change(bitsPage);
+        std::fill(bitsBytes.begin(), bitsBytes.end(), 0);
+        bitsBytes[0] = PageType::UsageMap;
+        bitsBytes[1] = 0x01;
+        for (std::size_t p = 0; p < perPage; ++p) {
+            const bool free = p >= first && p - first < bits
+                                  ? ((old[5 + (p - first) / 8] >> ((p - first) % 8)) & 1) != 0
+                                  : p >= pager->PageCount();
+            if (free)
+                bitsBytes[4 + p / 8] |= static_cast<std::uint8_t>(1u << (p % 8));
+        }
+        for (const std::uint32_t used : {page, bitsPage})
+            bitsBytes[4 + used / 8] &= static_cast<std::uint8_t>(~(1u << (used % 8)));
+        std::span<std::uint8_t> row = pager->Change(mapPage).subspan(where.start, length);
+        std::fill(row.begin(), row.end(), 0);
+        row[0] = 1;
+        Put32(row, 1, bitsPage);
+    }
+
+    // A new page, taken out of the global map's free pages: the first free page within the file
+    // (given back by a table or index before), cleared; else one at the end of the file.
     std::uint32_t NewPage() {
-        const std::uint32_t page = pager->Grow();
+        std::uint32_t page = FreePageInFile();
+        if (page == 0) {
+            page = pager->Grow();
+        } else {
+            std::span<std::uint8_t> bytes = pager->Change(page);
+            std::fill(bytes.begin(), bytes.end(), 0);
+        }
         SetInMap(kGlobalMap, page, false, true);
         return page;
+    }
+
+    // The first page past the database's own (0 and 1) that the global map marks free and that
+    // lies within the file; 0 when there is none.
+    std::uint32_t FreePageInFile() const {
+        const std::uint32_t count = pager->PageCount();
+        const auto first = [&](std::span<const std::uint8_t> bits, std::uint64_t base) {
+            for (std::size_t i = 0; i < bits.size() && base + i * 8 < count; ++i)
+                for (int b = 0; b < 8 && bits[i] != 0; ++b) {
+                    const std::uint64_t p = base + i * 8 + static_cast<unsigned>(b);
+                    if (((bits[i] >> b) & 1) && p > 1 && p < count)
+                        return static_cast<std::uint32_t>(p);
+                }
+            return std::uint32_t{0};
+        };
+        const std::uint32_t mapPage = kGlobalMap >> 8;
+        const PageRef bytes = pager->Read(mapPage);
+        const RowSlotBytes where = RowBytesOnPage(*bytes, format, kGlobalMap & 0xFF);
+        const std::span<const std::uint8_t> row =
+            std::span<const std::uint8_t>(*bytes).subspan(where.start, where.end - where.start);
+        if (row.size() < 5)
+            Damaged("a usage map row is too short");
+        if (row[0] == 0)
+            return first(row.subspan(5), Le32(row, 1));
+        const std::size_t perPage = (format.pageSize - 4) * 8;
+        for (std::size_t i = 0; 1 + 4 * (i + 1) <= row.size(); ++i) {
+            const std::uint32_t bitsPage = Le32(row, 1 + 4 * i);
+            if (bitsPage == 0 || bitsPage >= count)
+                continue;
+            const PageRef bits = pager->Read(bitsPage);
+            if (const std::uint32_t p =
+                    first(std::span<const std::uint8_t>(*bits).subspan(4), i * perPage))
+                return p;
+        }
+        return 0;
     }
 
     std::uint32_t NewMapPage() {

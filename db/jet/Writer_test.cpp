@@ -7,6 +7,7 @@
 #include "db/jet/DataPage.h"
 #include "db/jet/FaultyFileSystem.h"
 #include "db/jet/IndexKey.h"
+#include "db/jet/IndexTree.h"
 #include "db/jet/Pager.h"
 #include "db/jet/RowFormat.h"
 #include "db/jet/UpdateScript.h"
@@ -23,6 +24,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <random>
 #include <set>
 #include <sys/wait.h>
@@ -382,6 +384,99 @@ TEST_F(WriterTest, UsageMapsMoveTheirWindowOrGainAMapPage) {
             EXPECT_EQ(after.ownedPages.mapPages.size(), 1u) << "a map page was added";
         KeepWritten(
             path, "maps" + std::to_string(c.kind) + "-" + fs::path(c.file).filename().string(), "");
+    }
+}
+
+// Rows inserted in random order under long text keys, so that few entries fit on an index page
+// and the tree grows to several levels of intermediate pages, and the file grows past the pages
+// that the global map's inline window covers; then every row deleted and the new ones inserted
+// again into the pages given back. Each file passes the checker (which finds every row from the
+// root), and the index's leaves lead to exactly the rows of the model.
+TEST_F(WriterTest, IndexesGrowToSeveralLevels) {
+    struct Case {
+        const char* file;
+        const char* password;
+        const char* table;
+        const char* index;
+        int rows;
+        int depth;          // levels of intermediate pages at least
+        std::uint32_t past; // the pages the global map's inline window covers
+        std::function<Row(int)> row;
+    };
+    const auto name = [](int i, std::size_t length) {
+        std::string s = "k" + std::to_string(100000 + i * 7919 % 100000);
+        return s + std::string(length - s.size(), 'a' + i % 26);
+    };
+    const Case cases[] = {
+        {"public/jackcess/testIndexCodesV1997.mdb", "", "Table10", "PrimaryKey", 3000, 3, 1024,
+         [&](int i) {
+             return Row{name(i, 250), i % 3 == 0};
+         }},
+        {"picbase/picbase-V2000-text.pbd", "kolibrie", "pictogram", "naam", 5000, 2, 512,
+         [&](int i) {
+             return Row{std::int64_t{5000 + i}, "d" + std::to_string(i), name(i, 100)};
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.table);
+        const std::string path = Copy(kData / c.file);
+        Rows expected;
+        {
+            const auto before = Database::Open(path, c.password);
+            expected = RowsOf(*before, *before->FindTable(c.table));
+        }
+        std::vector<int> order(static_cast<std::size_t>(c.rows));
+        std::iota(order.begin(), order.end(), 0);
+        std::shuffle(order.begin(), order.end(), std::mt19937(7));
+        // A writer per transaction, each reading the tree that the one before wrote.
+        const auto insertAll = [&] {
+            for (std::size_t k = 0; k < order.size(); k += 500) {
+                auto w = Writer::Open(path, c.password);
+                w->Begin();
+                for (std::size_t i = k; i < std::min(order.size(), k + 500); ++i) {
+                    w->Insert(c.table, c.row(order[i]));
+                    expected.insert(Printed(c.row(order[i])));
+                }
+                w->Commit();
+            }
+        };
+        insertAll();
+        std::uint32_t grown = 0;
+        {
+            const auto db = Database::Open(path, c.password);
+            EXPECT_EQ(Findings(*db), "");
+            grown = db->PageCount();
+            EXPECT_GT(grown, c.past);
+        }
+        // Every row deleted and the new ones inserted again: the pages the index gave back are
+        // taken again before the file grows.
+        EXPECT_EQ(Writer::Open(path, c.password)->Delete(c.table, {}), int(expected.size()));
+        EXPECT_EQ(Findings(*Database::Open(path, c.password)), "");
+        expected.clear();
+        insertAll();
+        const auto db = Database::Open(path, c.password);
+        const TableDef table = *db->FindTable(c.table);
+        EXPECT_EQ(RowsOf(*db, table), expected);
+        EXPECT_EQ(Findings(*db), "");
+        EXPECT_LE(db->PageCount(), grown);
+        const IndexData* data = nullptr;
+        for (const LogicalIndex& li : table.indexes)
+            for (const IndexData& d : table.indexData)
+                if (li.name == c.index && d.number == li.dataNumber)
+                    data = &d;
+        ASSERT_NE(data, nullptr);
+        IndexPages pages(*db);
+        int depth = 0;
+        for (auto page = pages.Get(table, data->rootPage); page->type == PageType::IndexNode;
+             page = pages.Get(table, page->entries.front().child))
+            ++depth;
+        EXPECT_GE(depth, c.depth);
+        Rows viaIndex;
+        ForEachIndexEntry(pages, table, *data, [&](const IndexEntry& e, std::uint32_t) {
+            viaIndex.insert(Printed(db->ReadRow(table, e.row).value_or(Row{})));
+        });
+        EXPECT_EQ(viaIndex, expected);
+        KeepWritten(path, "deep-" + fs::path(c.file).filename().string(), c.password);
     }
 }
 
