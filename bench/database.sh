@@ -3,18 +3,21 @@
 # against the sqlite3 shell running the very same statements inside one transaction on another
 # copy, on the demo database and on databases grown to 3,000, 100,000 and 1,000,000 links, each
 # with the demo's keys (which index categorie_pictogram by categorie_nr) and without any index on
-# categorie_nr; then the growth of the database mode's time over those sizes.
+# categorie_nr; then the growth of the database mode's time over those sizes, for the SQLite back
+# end and for the built-in Access engine on Access files grown alike, each Access row paired with
+# the program on the SQLite database of the same size.
 # Without the index the update reads the whole link table once per pictogram (tens of seconds at
 # 1,000,000 links), so those rows run GROWTH_ROUNDS paired rounds (default 3) and are no goal.
 # Needs: cmake, ninja, sqlite3 (the shell). Optional: BUILD, ROUNDS (default 11), GROWTH_ROUNDS,
-# HEADER=0, ACCESS_ONLY=1 (only the rows of the Access demo).
+# HEADER=0, ACCESS_ONLY=1 (only the rows of the Access demo), GROWTH_ONLY=1 (only the growth
+# rows), GROWTH_SIZES (default "3000 100000 1000000").
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build-release}
 rounds=${ROUNDS:-11}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKWASTOR_BENCH=ON >/dev/null
-ninja -C "$build" kwastor make-test-installation record-update-sql >/dev/null
+ninja -C "$build" kwastor make-test-installation record-update-sql grow-jet >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -86,7 +89,7 @@ measure() {
   paired "k.$1" "s.$1" prep run_k run_s
   row "$3" "k.$1" "sqlite3, 1 transaction" "s.$1" "$4"
 }
-[ "${ACCESS_ONLY:-0}" = 1 ] || measure demo "$work/demo/picbase.pbd" \
+[ "${ACCESS_ONLY:-0}" = 1 ] || [ "${GROWTH_ONLY:-0}" = 1 ] || measure demo "$work/demo/picbase.pbd" \
   "database, demo ($(sqlite3 "$work/demo/picbase.pbd" 'SELECT count(*) FROM categorie_pictogram') links)" "<= 1.10"
 
 # The built-in Access engine on the installation's own kind of file (the Access demo: an
@@ -101,6 +104,7 @@ prep_a() {
 }
 run_ka() { (cd "$work/cwd" && "$kwastor" database "$work/ka/" >/dev/null); }
 run_ks() { (cd "$work/cwd" && "$kwastor" database "$work/ks/" >/dev/null); }
+if [ "${GROWTH_ONLY:-0}" != 1 ]; then
 prep_a 0 && run_ka 0 && run_ks 0 # warms the cache for both
 paired k.access k.sqlite prep_a run_ka run_ks
 row "database, Access demo, built-in engine" k.access "kwastor on the SQLite demo" k.sqlite "<= 1"
@@ -112,25 +116,71 @@ peak() {
 }
 note "database, Access demo, peak memory" \
   "$(peak "$work/ka") kB against $(peak "$work/ks") kB on the SQLite demo (target <= 1)"
+fi
 [ "${ACCESS_ONLY:-0}" = 1 ] && exit 0
 
-sizes=(3000 100000 1000000)
+# grow_access OUT LINKS INDEXED: the Access demo with LINKS links in all, grown by the engine's
+# writer. The engine can't drop an index, so the variant without one starts from the same database
+# made by Access without any index (not even the primary keys or the one on pictogram_nr).
+grow_access() {
+  if [ "$3" = yes ]; then
+    cp "$work/access/picbase.pbd" "$1"
+  else
+    cp "$root/db/jet/testdata/picbase/picbase-V2000-none.pbd" "$1"
+  fi
+  local t0
+  t0=$(now)
+  "$build/grow-jet" "$1" kolibrie "$2"
+  echo "$(($(now) - t0))" >"$work/t.grow.$2.$3"
+}
+# measure_access NAME ACCESS SQLITE WHAT: the program on a fresh copy of the Access database
+# against the program on a fresh copy of the SQLite database of the same size.
+measure_access() {
+  local access=$2 sqlite=$3
+  prep_g() {
+    rm -rf "$work/ka" "$work/ks"
+    mkdir "$work/ka" "$work/ks"
+    cp "$access" "$work/ka/picbase.pbd"
+    cp "$sqlite" "$work/ks/picbase.pbd"
+  }
+  prep_g 0 && run_ka 0 && run_ks 0 # warms the cache for both
+  paired "a.$1" "ks.$1" prep_g run_ka run_ks
+  row "$4" "a.$1" "kwastor on SQLite, same size" "ks.$1" "-"
+}
+
+read -r -a sizes <<<"${GROWTH_SIZES:-3000 100000 1000000}"
 for links in "${sizes[@]}"; do
   for indexed in yes no; do
     grow "$work/g.pbd" "$links" "$indexed"
+    grow_access "$work/ga.pbd" "$links" "$indexed"
     if [ "$indexed" = yes ]; then
       measure "$links.$indexed" "$work/g.pbd" "database, $links links" "<= 1.10"
+      measure_access "$links.$indexed" "$work/ga.pbd" "$work/g.pbd" \
+        "database, $links links, Access engine"
     else
       rounds=${GROWTH_ROUNDS:-3} measure "$links.$indexed" "$work/g.pbd" \
         "database, $links links, no index (${GROWTH_ROUNDS:-3} r.)" "-"
+      rounds=${GROWTH_ROUNDS:-3} measure_access "$links.$indexed" "$work/ga.pbd" "$work/g.pbd" \
+        "database, $links links, no index, Access (${GROWTH_ROUNDS:-3} r.)"
     fi
   done
 done
 
 echo
-echo "Growth of the database mode (SQLite back end), median (min-max) of $rounds rounds indexed," \
-  "${GROWTH_ROUNDS:-3} without:"
-printf '%-12s | %-30s | %-30s\n' "links" "categorie_nr indexed" "no index on categorie_nr"
+echo "Growth of the database mode, median (min-max) of $rounds rounds indexed," \
+  "${GROWTH_ROUNDS:-3} without; Access/SQLite: ratio of the paired medians (range of the rounds):"
+growth_line() {
+  printf '%-8s | %-28s | %-28s | %-18s | %-28s | %-28s | %s\n' "$@"
+}
+growth_line "links" "SQLite, indexed" "Access, indexed" "Access/SQLite" \
+  "SQLite, no index" "Access, no index (none)" "Access/SQLite"
 for links in "${sizes[@]}"; do
-  printf '%-12s | %-30s | %-30s\n' "$links" "$(timed "k.$links.yes")" "$(timed "k.$links.no")"
+  growth_line "$links" "$(timed "k.$links.yes")" "$(timed "a.$links.yes")" \
+    "$(ratio_of "a.$links.yes" "ks.$links.yes")" "$(timed "k.$links.no")" \
+    "$(timed "a.$links.no")" "$(ratio_of "a.$links.no" "ks.$links.no")"
 done
+echo "Access without index: the engine can't drop an index; that column starts from the demo's"
+echo "tables made by Access without any index (no primary keys, no index on pictogram_nr either)."
+echo "Growing the Access files (grow-jet, one transaction):$(for links in "${sizes[@]}"; do
+  printf ' %s links %s / %s;' "$links" "$(timed "grow.$links.yes")" "$(timed "grow.$links.no")"
+done)"
