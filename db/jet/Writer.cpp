@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <tuple>
+#include <utility>
 
 namespace kw::jet {
 
@@ -106,46 +108,122 @@ bool Selects(const Resolved& where, const std::vector<Value>& row) {
 
 // The entries of one index in index order, kept in memory between the reading of the index and
 // its writing at a commit. Their keys lie end to end in one buffer and the entries are plain
-// values, so that reading an index allocates nothing per entry and an insert moves bytes only.
-// The keys of removed entries stay in the buffer until the entries are forgotten.
+// values, so that reading an index allocates nothing per entry. The entries lie in runs of at
+// most 2 * kRun, each in order and none empty: an insert or a removal moves the entries of one
+// run only, where one array of them all made each insert cost the size of the index. The keys
+// of removed entries stay in the buffer until the entries are forgotten.
 class IndexEntries {
 public:
     struct Entry {
         std::uint32_t at, size; // in keys_
         RowId row;
     };
-    using Iterator = std::vector<Entry>::const_iterator;
+    using Run = std::vector<Entry>;
+
+    class Iterator {
+    public:
+        using iterator_category = std::bidirectional_iterator_tag;
+        using value_type = Entry;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const Entry*;
+        using reference = const Entry&;
+
+        Iterator() = default;
+        const Entry& operator*() const { return (*runs_)[run_][at_]; }
+        const Entry* operator->() const { return &**this; }
+        Iterator& operator++() {
+            if (++at_ == (*runs_)[run_].size()) {
+                ++run_;
+                at_ = 0;
+            }
+            return *this;
+        }
+        Iterator& operator--() {
+            if (at_ == 0)
+                at_ = (*runs_)[--run_].size();
+            --at_;
+            return *this;
+        }
+        Iterator operator++(int) { return std::exchange(*this, std::next(*this)); }
+        Iterator operator--(int) { return std::exchange(*this, std::prev(*this)); }
+        bool operator==(const Iterator& o) const { return run_ == o.run_ && at_ == o.at_; }
+
+    private:
+        friend class IndexEntries;
+        Iterator(const std::vector<Run>* runs, std::size_t run, std::size_t at)
+            : runs_(runs), run_(run), at_(at) {}
+        const std::vector<Run>* runs_ = nullptr;
+        std::size_t run_ = 0, at_ = 0; // the end is {runs_->size(), 0}
+    };
 
     std::span<const std::uint8_t> Key(const Entry& e) const {
         return {keys_.data() + e.at, e.size};
     }
-    Iterator begin() const { return entries_.begin(); }
-    Iterator end() const { return entries_.end(); }
-    std::size_t size() const { return entries_.size(); }
+    Iterator begin() const { return {&runs_, 0, 0}; }
+    Iterator end() const { return {&runs_, runs_.size(), 0}; }
+    std::size_t size() const { return size_; }
 
     /// The first entry not below (key, row).
     Iterator LowerBound(std::span<const std::uint8_t> key, RowId row) const {
-        return std::lower_bound(entries_.begin(), entries_.end(), 0, [&](const Entry& e, int) {
+        const auto below = [&](const Entry& e) {
             return CompareEntries(Key(e), e.row, key, row) < 0;
-        });
+        };
+        const auto run = std::partition_point(runs_.begin(), runs_.end(),
+                                              [&](const Run& r) { return below(r.back()); });
+        if (run == runs_.end())
+            return end();
+        return {&runs_, static_cast<std::size_t>(run - runs_.begin()),
+                static_cast<std::size_t>(std::partition_point(run->begin(), run->end(), below) -
+                                         run->begin())};
     }
     void Insert(Iterator at, std::span<const std::uint8_t> key, RowId row) {
         const Entry e{static_cast<std::uint32_t>(keys_.size()),
                       static_cast<std::uint32_t>(key.size()), row};
         keys_.insert(keys_.end(), key.begin(), key.end());
-        entries_.insert(at, e);
+        ++size_;
+        if (runs_.empty()) {
+            runs_.push_back({e});
+            return;
+        }
+        if (at == end())
+            at = {&runs_, runs_.size() - 1, runs_.back().size()};
+        Run& run = runs_[at.run_];
+        run.insert(run.begin() + static_cast<std::ptrdiff_t>(at.at_), e);
+        if (run.size() > 2 * kRun) {
+            Run second(run.begin() + kRun, run.end());
+            run.resize(kRun);
+            runs_.insert(runs_.begin() + static_cast<std::ptrdiff_t>(at.run_) + 1,
+                         std::move(second));
+        }
     }
     void Append(std::span<const std::uint8_t> key, RowId row) { Insert(end(), key, row); }
-    void Erase(Iterator at) { entries_.erase(at); }
+    void Erase(Iterator at) {
+        Run& run = runs_[at.run_];
+        run.erase(run.begin() + static_cast<std::ptrdiff_t>(at.at_));
+        if (run.empty())
+            runs_.erase(runs_.begin() + static_cast<std::ptrdiff_t>(at.run_));
+        --size_;
+    }
     void Sort() {
-        std::sort(entries_.begin(), entries_.end(), [&](const Entry& a, const Entry& b) {
+        Run all;
+        all.reserve(size_);
+        for (Run& run : runs_)
+            all.insert(all.end(), run.begin(), run.end());
+        std::sort(all.begin(), all.end(), [&](const Entry& a, const Entry& b) {
             return CompareEntries(Key(a), a.row, Key(b), b.row) < 0;
         });
+        runs_.clear();
+        for (std::size_t i = 0; i < all.size(); i += kRun)
+            runs_.emplace_back(all.begin() + static_cast<std::ptrdiff_t>(i),
+                               all.begin() +
+                                   static_cast<std::ptrdiff_t>(std::min(i + kRun, all.size())));
     }
 
 private:
+    static constexpr std::size_t kRun = 1024;
     std::vector<std::uint8_t> keys_;
-    std::vector<Entry> entries_;
+    std::vector<Run> runs_;
+    std::size_t size_ = 0;
 };
 
 } // namespace
@@ -752,14 +830,20 @@ struct Writer::Impl {
             Entries(table); // read before anything changes
         if (format.dataRowTable + 2 + row.size() > format.pageSize)
             throw JetError("The row is too large for a page of table \"" + table.name + "\".");
+        // The first of the table's pages with free space that the row fits. A page that it
+        // doesn't fit leaves that map, as Access takes a full page out of it, until a delete gives
+        // it room again: otherwise every insert would read every full page again, and an
+        // update's inserts would each cost the size of the table.
         std::uint32_t target = 0;
         for (const std::uint32_t p : table.freeSpacePages.pages) {
             const PageRef page = pager->Read(p);
-            if ((*page)[0] == PageType::Data && Le32(*page, 4) == table.defPage &&
-                RowFits(*page, format, row.size())) {
+            if ((*page)[0] != PageType::Data || Le32(*page, 4) != table.defPage)
+                continue;
+            if (RowFits(*page, format, row.size())) {
                 target = p;
                 break;
             }
+            SetInMap(MapPointer(table.freeSpacePages), p, false, false);
         }
         if (target == 0) {
             target = NewPage();

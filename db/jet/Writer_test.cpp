@@ -441,11 +441,17 @@ TEST_F(WriterTest, IndexesGrowToSeveralLevels) {
             }
         };
         insertAll();
-        std::uint32_t grown = 0;
+        // Pages beside the map pages of the table's map of pages with free space: the delete below
+        // gives every data page room again, and the map that names them may need a page of its
+        // own for that.
+        const auto pagesBesideFreeMap = [&](const Database& db) {
+            return db.PageCount() - db.FindTable(c.table)->freeSpacePages.mapPages.size();
+        };
+        std::size_t grown = 0;
         {
             const auto db = Database::Open(path, c.password);
             EXPECT_EQ(Findings(*db), "");
-            grown = db->PageCount();
+            grown = pagesBesideFreeMap(*db);
             EXPECT_GT(grown, c.past);
         }
         // Every row deleted and the new ones inserted again: the pages the index gave back are
@@ -458,7 +464,7 @@ TEST_F(WriterTest, IndexesGrowToSeveralLevels) {
         const TableDef table = *db->FindTable(c.table);
         EXPECT_EQ(RowsOf(*db, table), expected);
         EXPECT_EQ(Findings(*db), "");
-        EXPECT_LE(db->PageCount(), grown);
+        EXPECT_LE(pagesBesideFreeMap(*db), grown);
         const IndexData* data = nullptr;
         for (const LogicalIndex& li : table.indexes)
             for (const IndexData& d : table.indexData)
