@@ -280,7 +280,7 @@ struct Writer::Impl {
     std::unique_ptr<Pager> pager;
     Format format;
     // Reads through the pager, so it sees the open transaction and keeps no page of its own; its
-    // catalogue, which the writer never changes, is read once.
+    // catalogue is read once, and again (a new reader) after a table is made or a password set.
     std::unique_ptr<Database> reader;
 
     Database& Read() {
@@ -937,7 +937,7 @@ struct Writer::Impl {
         };
         if (f.version != Version::Jet3)
             refuse("tables are made only in Access 97 (Jet 3) databases");
-        const std::string tableName = ObjectName(name, name, "table");
+        ObjectName(name, name, "table"); // the catalogue's row takes the name as text
         const std::vector<CatalogEntry>& catalogue = Read().Catalog();
         const auto container =
             std::find_if(catalogue.begin(), catalogue.end(), [](const CatalogEntry& e) {

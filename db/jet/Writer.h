@@ -16,6 +16,10 @@
 // of the entries within the bounds, and a MAX over an index's second column whose first the
 // condition fixes reads one row; no statement reads more than the pages of its own table.
 //
+// In an Access 97 database a statement may also make a table (CreateTable): its definition, usage
+// maps and empty index roots as Access 97 lays out its own, and its catalogue row, inserted as any
+// row is, so that the catalogue's indexes are kept.
+//
 // The writer keeps, across statements, the catalogue, the definitions of the tables it used and
 // the index entries; they are forgotten whenever changes are undone. The writer refuses, with a
 // description:
