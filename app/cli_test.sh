@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs the real program from the command line: usage text, exit statuses, messages on standard
 # error, the road without a display, a log that can't be created, and both modes end to end.
-# Usage: cli_test.sh <kwastor> <make-test-installation>
+# Usage: cli_test.sh <kwastor> <make-test-installation> <Access 97 picbase>
 set -uo pipefail
 kwastor=$1
 make_installation=$2
+picbase97=$3
 work=$(mktemp -d)
 trap 'umount "$work/ro" 2>/dev/null; rm -rf "$work"' EXIT
 # shellcheck source=/dev/null
@@ -110,18 +111,22 @@ check "hard-linked database: refused" 1 "$status"
 check "hard-linked database: unchanged" "" "$(cmp "$work/linked-before.pbd" "$inst/picbase.pbd" 2>&1)"
 check "hard-linked database: the reason is logged" 1 "$(grep -c 'names (hard links)' "$work/cwd/Kwastor.log")"
 
-# Every Access-made variant of the target's database. Where a unique index on the category names
-# refuses a new category's name (the text variants hold "Gezondheid" already, as the Access driver
-# would refuse too), the mode fails and the file is left byte for byte as it was.
+# Every variant of the target's database: the Jet 4 ones and the Access 97 one that the build
+# makes. Where a unique index on the category names refuses a new category's name (the text
+# variants hold "Gezondheid" already, as the Access driver would refuse too), the mode fails and
+# the file is left byte for byte as it was.
 fixtures=$(dirname "$0")/../db/jet/testdata/picbase
-for variant in V2000-none V2000-pk V2000-full V2000-text V2003-text; do
+for file in "$fixtures"/picbase-V2000-{none,pk,full,text}.pbd "$fixtures/picbase-V2003-text.pbd" \
+  "$picbase97"; do
+  variant=$(basename "$file" .pbd)
+  variant=${variant#picbase-}
   inst=$work/v-$variant
   "$make_installation" "$inst" >/dev/null
-  cp "$fixtures/picbase-$variant.pbd" "$inst/picbase.pbd"
+  cp "$file" "$inst/picbase.pbd"
   run "$work/cwd" database "$inst/"
   if [[ $variant == *text ]]; then
     check "$variant: refused" 1 "$status"
-    check "$variant: unchanged" "" "$(cmp "$fixtures/picbase-$variant.pbd" "$inst/picbase.pbd" 2>&1)"
+    check "$variant: unchanged" "" "$(cmp "$file" "$inst/picbase.pbd" 2>&1)"
   else
     check "$variant: status" 0 "$status"
     check "$variant: sound" sound "$("$jet" check "$inst/picbase.pbd" --password kolibrie)"

@@ -54,6 +54,10 @@ const Column* TableDef::ColumnByNumber(std::uint16_t number) const {
     return nullptr;
 }
 
+std::vector<std::uint8_t> HeaderMask(std::size_t length) {
+    return Rc4Stream(kHeaderKey, length);
+}
+
 void Damaged(const std::string& what) {
     throw JetError("The database file is damaged: " + what + ".");
 }
@@ -629,7 +633,7 @@ std::unique_ptr<Database> Database::Open(std::unique_ptr<PageFile> file, std::st
     impl->header.resize(f.pageSize);
     file->ReadAt(0, impl->header);
     auto& h = impl->header;
-    const auto stream = Rc4Stream(kHeaderKey, f.headerMaskLength);
+    const auto stream = HeaderMask(f.headerMaskLength);
     for (std::size_t i = 0; i < stream.size(); ++i) {
         h[0x18 + i] ^= stream[i];
     }

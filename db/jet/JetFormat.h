@@ -7,6 +7,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace kw::jet {
 
@@ -81,6 +82,9 @@ inline constexpr std::uint16_t Deleted = 0x8000, Lookup = 0x4000, OffsetMask = 0
 } // namespace RowFlag
 
 [[noreturn]] void Damaged(const std::string& what);
+
+/// The key stream whose first `length` bytes mask page 0 from offset 0x18 (XOR).
+std::vector<std::uint8_t> HeaderMask(std::size_t length);
 
 /// The bytes a fixed column takes in a row's fixed part (0 for Boolean, which lives in the mask).
 std::size_t FixedSize(const Column& c);

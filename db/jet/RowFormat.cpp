@@ -155,6 +155,14 @@ std::vector<std::uint8_t> PackRow(Version version, const TableDef& table, std::u
             PutFixed(row, countSize + c.fixedOffset, c, v);
         } else if (present && c.type == Type::Text) {
             variable[c.varIndex] = TextBytes(c, v, version);
+        } else if (present && c.type == Type::Binary) {
+            // Stored as given, as the catalogue keeps an object's owner.
+            const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&v);
+            if (bytes == nullptr)
+                Refuse(c, "is not binary data");
+            if (bytes->size() > c.length)
+                Refuse(c, "is longer than the column's " + std::to_string(c.length) + " bytes");
+            variable[c.varIndex] = *bytes;
         } else if (present) {
             Refuse(c, "is of a kind (type " + std::to_string(c.type) +
                           ") that the writer doesn't store");

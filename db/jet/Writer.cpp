@@ -8,9 +8,12 @@
 #include "db/jet/RowFormat.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <numeric>
 #include <tuple>
 #include <utility>
 
@@ -226,6 +229,50 @@ private:
     std::size_t size_ = 0;
 };
 
+// Text in Windows-1252, as Jet 3 keeps names and text; nullopt when a character has no byte there.
+std::optional<std::string> ToWindows1252(std::string_view utf8) {
+    std::string out;
+    for (const char16_t ch : Utf8ToUtf16(utf8)) {
+        int byte = 1;
+        while (byte < 256 && Windows1252ToUnicode(static_cast<std::uint8_t>(byte)) != ch)
+            ++byte;
+        if (byte == 256 || ch == 0xFFFD)
+            return std::nullopt;
+        out.push_back(static_cast<char>(byte));
+    }
+    return out;
+}
+
+// The stored bytes of a table's, column's or index's name, refused where Access would refuse it:
+// empty, over 64 characters, outside Windows-1252, starting with a space, or holding a control
+// character or one of . ! ` [ ].
+std::string ObjectName(std::string_view table, std::string_view name, const char* what) {
+    const auto refuse = [&](const std::string& why) {
+        throw JetError("Table \"" + std::string(table) + "\" can't be created: the " + what +
+                       " name \"" + std::string(name) + "\" " + why + ". Nothing was changed.");
+    };
+    const std::optional<std::string> bytes = ToWindows1252(name);
+    if (!bytes)
+        refuse("has a character that Windows-1252 doesn't have");
+    if (bytes->empty())
+        refuse("is empty");
+    if (bytes->size() > 64)
+        refuse("is longer than the 64 characters Access allows");
+    if (bytes->front() == ' ')
+        refuse("starts with a space");
+    for (const char c : *bytes)
+        if (static_cast<unsigned char>(c) < 0x20 || std::strchr(".!`[]", c) != nullptr)
+            refuse("holds a character that Access doesn't allow in names");
+    return *bytes;
+}
+
+// Now as an OLE date, as the catalogue dates its entries.
+DateTime Now() {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    return DateTime{25569.0 + seconds / 86400.0};
+}
+
 } // namespace
 
 struct Writer::Impl {
@@ -233,10 +280,14 @@ struct Writer::Impl {
     std::unique_ptr<Pager> pager;
     Format format;
     // Reads through the pager, so it sees the open transaction and keeps no page of its own; its
-    // catalogue, which the writer never changes, is read once.
+    // catalogue is read once, and again (a new reader) after a table is made or a password set.
     std::unique_ptr<Database> reader;
 
-    Database& Read() { return *reader; }
+    Database& Read() {
+        if (!reader)
+            reader = Database::Open(std::make_unique<PagerView>(*pager), password);
+        return *reader;
+    }
 
     // The definitions that statements have used, by name in lower case, kept across statements:
     // reading a definition and its usage maps again for each statement cost more than the
@@ -249,13 +300,13 @@ struct Writer::Impl {
     };
     std::map<std::string, CachedTable> tables;
 
-    const TableDef& Table(std::string_view name) {
+    const TableDef& Table(std::string_view name, bool system = false) {
         std::string key(name);
         std::transform(key.begin(), key.end(), key.begin(), AsciiLower);
         auto it = tables.find(key);
         if (it == tables.end() || it->second.stale) {
             std::optional<TableDef> table = Read().FindTable(name);
-            if (!table || table->system)
+            if (!table || (table->system && !system))
                 throw JetError("The database has no table \"" + std::string(name) + "\".");
             it = tables.insert_or_assign(std::move(key), CachedTable{std::move(*table)}).first;
         }
@@ -278,7 +329,14 @@ struct Writer::Impl {
     void ForgetKept() {
         tables.clear();
         indexEntries.clear();
+        if (catalogueChanged)
+            reader.reset();
     }
+
+    // The reader keeps the catalogue it read once: since a table was made in the open
+    // transaction, undoing changes may take it away again, and the reader is opened anew (when
+    // next used) to read the catalogue as it then is.
+    bool catalogueChanged = false;
 
     void RefuseUnkept(const TableDef& table) const {
         for (const LogicalIndex& x : table.indexes)
@@ -327,9 +385,10 @@ struct Writer::Impl {
     void CommitWithIndexes() {
         try {
             for (const auto& [defPage, name] : unwrittenIndexes)
-                WriteIndexes(Table(name));
+                WriteIndexes(Table(name, true));
             unwrittenIndexes.clear();
             pager->Commit();
+            catalogueChanged = false;
         } catch (...) {
             ForgetKept();
             unwrittenIndexes.clear();
@@ -817,8 +876,8 @@ struct Writer::Impl {
         }
     }
 
-    int Insert(std::string_view name, const std::vector<Value>& values) {
-        const TableDef& table = Table(name);
+    int Insert(std::string_view name, const std::vector<Value>& values, bool system = false) {
+        const TableDef& table = Table(name, system);
         RefuseUnkept(table);
         const std::uint16_t columnCount =
             Le16(*pager->Read(table.defPage), format.tdefTableType + 1);
@@ -863,6 +922,245 @@ struct Writer::Impl {
             unwrittenIndexes.emplace(table.defPage, table.name);
         }
         return 1;
+    }
+
+    // A new table, laid out as Access 97 lays out its own: the definition on one page, a page of
+    // usage maps (the table's owned pages and pages with free space, then one per index, each
+    // naming the index's root), an empty leaf as each index's root, and the catalogue's entry.
+    // The table owns no data page until its first row.
+    void CreateTable(std::string_view name, const std::vector<ColumnSpec>& columns,
+                     const std::vector<IndexSpec>& indexes) {
+        const Format& f = format;
+        const auto refuse = [&](const std::string& why) {
+            throw JetError("Table \"" + std::string(name) + "\" can't be created: " + why +
+                           ". Nothing was changed.");
+        };
+        if (f.version != Version::Jet3)
+            refuse("tables are made only in Access 97 (Jet 3) databases");
+        ObjectName(name, name, "table"); // the catalogue's row takes the name as text
+        const std::vector<CatalogEntry>& catalogue = Read().Catalog();
+        const auto container =
+            std::find_if(catalogue.begin(), catalogue.end(), [](const CatalogEntry& e) {
+                return e.type == 3 && SameName(e.name, "Tables");
+            });
+        if (container == catalogue.end())
+            Damaged("the catalogue has no container \"Tables\"");
+        // Tables and queries share the container's names.
+        for (const CatalogEntry& e : catalogue)
+            if ((e.parentId == static_cast<std::int32_t>(container->id) || e.type == 1) &&
+                SameName(e.name, name))
+                refuse("the database holds an object of that name");
+        if (columns.empty() || columns.size() > 255)
+            refuse("a table has 1 to 255 columns");
+        std::vector<std::string> columnNames;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const ColumnSpec& c = columns[i];
+            columnNames.push_back(ObjectName(name, c.name, "column"));
+            for (std::size_t j = 0; j < i; ++j)
+                if (SameName(columns[j].name, c.name))
+                    refuse("two columns are named \"" + c.name + "\"");
+            if (c.type == Type::Text && (c.length < 1 || c.length > 255))
+                refuse("Text column \"" + c.name + "\" has length " + std::to_string(c.length) +
+                       ", where Access allows 1 to 255");
+            if (c.type != Type::Text && c.type != Type::Long)
+                refuse("column \"" + c.name + "\" is of a type (" + std::to_string(c.type) +
+                       ") that the writer doesn't create; it creates Long and Text columns");
+        }
+        std::vector<std::string> indexNames;
+        std::vector<std::vector<std::uint16_t>> indexColumns;
+        int primaries = 0;
+        for (std::size_t i = 0; i < indexes.size(); ++i) {
+            const IndexSpec& x = indexes[i];
+            indexNames.push_back(ObjectName(name, x.name, "index"));
+            for (std::size_t j = 0; j < i; ++j)
+                if (SameName(indexes[j].name, x.name))
+                    refuse("two indexes are named \"" + x.name + "\"");
+            if (x.columns.empty() || x.columns.size() > 10)
+                refuse("index \"" + x.name + "\" has " + std::to_string(x.columns.size()) +
+                       " columns, where an index has 1 to 10");
+            std::vector<std::uint16_t>& numbers = indexColumns.emplace_back();
+            for (const std::string& column : x.columns) {
+                const auto at =
+                    std::find_if(columns.begin(), columns.end(),
+                                 [&](const ColumnSpec& c) { return SameName(c.name, column); });
+                if (at == columns.end())
+                    refuse("index \"" + x.name + "\" names column \"" + column +
+                           "\", which the table doesn't have");
+                const auto number = static_cast<std::uint16_t>(at - columns.begin());
+                if (std::find(numbers.begin(), numbers.end(), number) != numbers.end())
+                    refuse("index \"" + x.name + "\" names column \"" + column + "\" twice");
+                numbers.push_back(number);
+            }
+            primaries += x.primary ? 1 : 0;
+        }
+        if (primaries > 1)
+            refuse("a table has one primary key at most");
+        // Each usage map row: its kind, the first page it covers and 128 bytes of bits.
+        constexpr std::size_t kMapRow = 1 + 4 + 128;
+        if ((2 + indexes.size()) * (kMapRow + 2) > f.pageSize - f.dataRowTable)
+            refuse("its usage maps don't fit one page; it has too many indexes");
+        std::size_t size =
+            f.tdefFirstEntry +
+            indexes.size() * (f.indexCountEntry + f.indexDataEntry + f.logicalIndexEntry) +
+            columns.size() * f.columnEntry + 2;
+        for (const std::string& n : columnNames)
+            size += 1 + n.size();
+        for (const std::string& n : indexNames)
+            size += 1 + n.size();
+        if (size > f.pageSize)
+            refuse("its definition doesn't fit one page");
+
+        const TableDef& objects = Table("MSysObjects", true);
+        const std::uint32_t defPage = NewPage();
+        const std::uint32_t mapPage = NewPage();
+        std::vector<std::uint32_t> roots;
+        for (std::size_t i = 0; i < indexes.size(); ++i)
+            roots.push_back(NewPage());
+
+        std::vector<std::uint8_t> d(f.tdefFirstEntry, 0);
+        const auto put8 = [&](std::uint32_t v) { d.push_back(static_cast<std::uint8_t>(v)); };
+        const auto put16 = [&](std::uint32_t v) {
+            put8(v);
+            put8(v >> 8);
+        };
+        const auto put32 = [&](std::uint32_t v) {
+            put16(v);
+            put16(v >> 16);
+        };
+        const auto count = [](std::size_t n) { return static_cast<std::uint32_t>(n); };
+        const auto varCount = static_cast<std::uint32_t>(
+            std::count_if(columns.begin(), columns.end(),
+                          [](const ColumnSpec& c) { return c.type == Type::Text; }));
+        d[0] = PageType::TableDef;
+        d[1] = 0x01;
+        d[2] = 'V';
+        d[3] = 'C';
+        d[f.tdefTableType] = 0x4E;
+        const auto at16 = [&](std::size_t at, std::uint32_t v) {
+            d[at] = static_cast<std::uint8_t>(v);
+            d[at + 1] = static_cast<std::uint8_t>(v >> 8);
+        };
+        at16(f.tdefTableType + 1, count(columns.size()));
+        at16(f.tdefVarColumns, varCount);
+        at16(f.tdefColumns, count(columns.size()));
+        Put32(d, f.tdefIndexes, count(indexes.size()));
+        Put32(d, f.tdefIndexData, count(indexes.size()));
+        Put32(d, f.tdefOwnedPages, mapPage << 8);
+        Put32(d, f.tdefFreePages, (mapPage << 8) | 1);
+        for (std::size_t i = 0; i < indexes.size(); ++i) {
+            put32(0); // the rows and distinct keys, of which there are none yet
+            put32(0);
+        }
+        // Every column carries the database's sort order and code page, and its number twice;
+        // a fixed column's place among the variable ones is the number of those before it.
+        const std::uint16_t sortOrder = Read().GetSortOrder().value;
+        const std::uint16_t codePage = Read().CodePage() != 0 ? Read().CodePage() : 1252;
+        std::uint32_t fixedAt = 0, varAt = 0;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const bool text = columns[i].type == Type::Text;
+            put8(columns[i].type);
+            put16(count(i));
+            put16(varAt);
+            put16(count(i));
+            put16(0x0001);
+            put16(sortOrder);
+            put16(codePage);
+            put8(text ? ColumnFlag::Nullable : ColumnFlag::Fixed | ColumnFlag::Nullable);
+            put16(text ? 0 : fixedAt);
+            put16(text ? columns[i].length : 4);
+            (text ? varAt : fixedAt) += text ? 1 : 4;
+        }
+        for (const std::string& n : columnNames) {
+            put8(count(n.size()));
+            d.insert(d.end(), n.begin(), n.end());
+        }
+        for (std::size_t i = 0; i < indexes.size(); ++i) {
+            for (std::size_t k = 0; k < 10; ++k) {
+                put16(k < indexColumns[i].size() ? indexColumns[i][k] : 0xFFFF);
+                put8(k < indexColumns[i].size() ? 0x01 : 0x00); // ascending
+            }
+            put32((mapPage << 8) | count(2 + i));
+            put32(roots[i]);
+            put8(indexes[i].primary  ? IndexFlag::Unique | IndexFlag::Required
+                 : indexes[i].unique ? IndexFlag::Unique
+                                     : 0);
+        }
+        // Access keeps the named indexes in the order of their names.
+        std::vector<std::size_t> order(indexes.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return std::lexicographical_compare(
+                indexNames[a].begin(), indexNames[a].end(), indexNames[b].begin(),
+                indexNames[b].end(), [](char x, char y) { return AsciiLower(x) < AsciiLower(y); });
+        });
+        for (const std::size_t i : order) {
+            put32(count(i));
+            put32(count(i));
+            put8(0);           // no related table
+            put32(0xFFFFFFFF); // no related index
+            put32(0);
+            put8(0x04); // as Access 97 writes both cascade bytes of an index in no relationship
+            put8(0x04);
+            put8(indexes[i].primary ? IndexKind::Primary : IndexKind::Normal);
+        }
+        for (const std::size_t i : order) {
+            put8(count(indexNames[i].size()));
+            d.insert(d.end(), indexNames[i].begin(), indexNames[i].end());
+        }
+        put16(0xFFFF); // no usage maps of variable columns
+        Put32(d, 8, count(d.size()));
+
+        std::ranges::copy(d, pager->Change(defPage).begin());
+        InitDataPage(pager->Change(mapPage), f, 0);
+        for (std::size_t r = 0; r < 2 + indexes.size(); ++r) {
+            std::vector<std::uint8_t> map(kMapRow, 0);
+            if (r >= 2) {
+                const std::uint32_t root = roots[r - 2];
+                const std::uint32_t first = root < 128 * 8 ? 0 : root - root % 8;
+                Put32(map, 1, first);
+                map[5 + (root - first) / 8] |=
+                    static_cast<std::uint8_t>(1u << ((root - first) % 8));
+            }
+            AddRowToPage(pager->Change(mapPage), f, map);
+        }
+        for (std::size_t i = 0; i < indexes.size(); ++i) {
+            const auto images = BuildIndexPages(
+                f.version, f.pageSize, defPage, {}, roots[i],
+                []() -> std::uint32_t { Damaged("an empty index takes one page"); });
+            std::ranges::copy(images.front().second, pager->Change(roots[i]).begin());
+        }
+
+        // The catalogue's entry, as Access makes a table's: owned by the database's owner (that
+        // of its MSysDb entry), flags 0, made and changed now.
+        Value owner;
+        const std::size_t nameColumn = ColumnIndex(objects, "Name");
+        const std::size_t ownerColumn = ColumnIndex(objects, "Owner");
+        Read().ForEachRow(objects, [&](RowId, const Row& row) {
+            if (const auto* n = std::get_if<std::string>(&row[nameColumn]); n && *n == "MSysDb")
+                owner = row[ownerColumn];
+        });
+        const DateTime now = Now();
+        std::vector<Value> values(objects.columns.size());
+        for (std::size_t i = 0; i < objects.columns.size(); ++i) {
+            const std::string& column = objects.columns[i].name;
+            if (SameName(column, "Id"))
+                values[i] = std::int64_t{defPage};
+            else if (SameName(column, "ParentId"))
+                values[i] = std::int64_t{static_cast<std::int32_t>(container->id)};
+            else if (SameName(column, "Name"))
+                values[i] = std::string(name);
+            else if (SameName(column, "Type"))
+                values[i] = std::int64_t{1};
+            else if (SameName(column, "DateCreate") || SameName(column, "DateUpdate"))
+                values[i] = now;
+            else if (SameName(column, "Owner"))
+                values[i] = owner;
+            else if (SameName(column, "Flags"))
+                values[i] = std::int64_t{0};
+        }
+        catalogueChanged = true;
+        Insert("MSysObjects", values, true);
+        reader.reset();
     }
 
     void RemoveRow(RowId id) {
@@ -951,6 +1249,71 @@ std::vector<Value> Writer::Select(std::string_view table, std::string_view colum
     impl_->ForEachSelected(t, condition,
                            [&](RowId, const std::vector<Value>& row) { values.push_back(row[i]); });
     return values;
+}
+
+void Writer::CreateTable(std::string_view name, const std::vector<ColumnSpec>& columns,
+                         const std::vector<IndexSpec>& indexes) {
+    impl_->Statement([&] {
+        impl_->CreateTable(name, columns, indexes);
+        return 0;
+    });
+}
+
+void Writer::SetPassword(std::string_view password) {
+    Impl& m = *impl_;
+    const bool jet3 = m.format.version == Version::Jet3;
+    const auto refuse = [](const std::string& why) {
+        throw JetError("The database password can't be set: " + why + ". Nothing was changed.");
+    };
+    if (m.pager->InTransaction())
+        refuse("a transaction is open");
+    const std::u16string characters = Utf8ToUtf16(password);
+    if (characters.size() > 20)
+        refuse("it has more than 20 characters");
+    if (std::find(characters.begin(), characters.end(), u'\0') != characters.end())
+        refuse("it holds a NUL character");
+    // Jet 3 keeps 20 bytes in the code page, Jet 4 20 UCS-2 characters.
+    std::vector<std::uint8_t> plain(jet3 ? 20 : 40, 0);
+    if (jet3) {
+        const std::optional<std::string> bytes = ToWindows1252(password);
+        if (!bytes)
+            refuse("it has a character that Windows-1252 doesn't have");
+        std::copy(bytes->begin(), bytes->end(), plain.begin());
+    } else {
+        for (std::size_t i = 0; i < characters.size(); ++i) {
+            plain[2 * i] = static_cast<std::uint8_t>(characters[i]);
+            plain[2 * i + 1] = static_cast<std::uint8_t>(characters[i] >> 8);
+        }
+    }
+    const std::vector<std::uint8_t> mask = HeaderMask(m.format.headerMaskLength);
+    constexpr std::size_t kMasked = 0x18, kPassword = 0x42, kCreated = 0x72;
+    m.pager->Begin();
+    try {
+        std::span<std::uint8_t> page = m.pager->Change(0);
+        if (!jet3) {
+            // Jet 4 masks the password again with the whole days of the creation date.
+            std::uint8_t bytes[8];
+            for (std::size_t k = 0; k < 8; ++k)
+                bytes[k] = page[kCreated + k] ^ mask[kCreated - kMasked + k];
+            double created;
+            std::memcpy(&created, bytes, sizeof created);
+            const auto days =
+                static_cast<std::uint32_t>(std::isfinite(created) && std::fabs(created) < 2e9
+                                               ? static_cast<std::int32_t>(created)
+                                               : 0);
+            for (std::size_t i = 0; i < plain.size(); ++i)
+                plain[i] ^= static_cast<std::uint8_t>(days >> (8 * (i % 4)));
+        }
+        for (std::size_t i = 0; i < plain.size(); ++i)
+            page[kPassword + i] = plain[i] ^ mask[kPassword - kMasked + i];
+        m.pager->Commit();
+    } catch (...) {
+        if (m.pager->InTransaction())
+            m.pager->Rollback();
+        throw;
+    }
+    m.password = std::string(password);
+    m.reader.reset();
 }
 
 } // namespace kw::jet

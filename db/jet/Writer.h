@@ -16,13 +16,17 @@
 // of the entries within the bounds, and a MAX over an index's second column whose first the
 // condition fixes reads one row; no statement reads more than the pages of its own table.
 //
+// In an Access 97 database a statement may also make a table (CreateTable): its definition, usage
+// maps and empty index roots as Access 97 lays out its own, and its catalogue row, inserted as any
+// row is, so that the catalogue's indexes are kept.
+//
 // The writer keeps, across statements, the catalogue, the definitions of the tables it used and
 // the index entries; they are forgotten whenever changes are undone. The writer refuses, with a
 // description:
 // - tables in a relationship that Access enforces (a foreign-key index), whose rules it doesn't
 //   check;
-// - values for Memo, OLE, binary, GUID and decimal columns, which would need long-value pages or
-//   encodings the writer doesn't make; NULL is accepted for them;
+// - values for Memo, OLE, fixed-length binary, GUID and decimal columns, which would need
+//   long-value pages or encodings the writer doesn't make; NULL is accepted for them;
 // - tables with an AutoNumber column, whose counter the writer doesn't advance;
 // - data pages whose rows are not laid out as Access keeps them, and usage maps it can't extend.
 #pragma once
@@ -50,6 +54,22 @@ struct Comparison {
 /// Comparisons joined by AND; empty selects every row.
 using Condition = std::vector<Comparison>;
 
+/// A column of a table to create: Long (Type::Long) or Text (Type::Text, `length` characters).
+struct ColumnSpec {
+    std::string name;
+    std::uint8_t type = Type::Long;
+    std::uint16_t length = 0; // Text only: 1 to 255
+};
+
+/// An index of a table to create, over up to ten of its columns, ascending. A primary key is
+/// unique and requires a value in each of its columns.
+struct IndexSpec {
+    std::string name;
+    std::vector<std::string> columns;
+    bool primary = false;
+    bool unique = false;
+};
+
 class Writer {
 public:
     /// Opens the database at `path` for writing. Raises JetError when it can't be read, the
@@ -72,6 +92,19 @@ public:
     /// The values of `column` in the rows `where` selects.
     std::vector<Value> Select(std::string_view table, std::string_view column,
                               const Condition& where);
+
+    /// Creates the empty table `name` (an Access 97 database only) with `columns` in that order
+    /// and `indexes`, and its entry in the catalogue; a statement like the others. Raises
+    /// JetError, with nothing changed, for a Jet 4 database, a name that is taken or that Access
+    /// wouldn't accept (empty, over 64 characters, a character outside Windows-1252, or one of
+    /// . ! ` [ ]), a column type other than Long and Text, a Text length outside 1 to 255, and
+    /// an index whose columns aren't the table's or that repeats one.
+    void CreateTable(std::string_view name, const std::vector<ColumnSpec>& columns,
+                     const std::vector<IndexSpec>& indexes);
+    /// Sets the database password (empty: none), committed at once. Raises JetError, with the
+    /// file as it was, inside a transaction, for a password of over 20 characters, or, in an
+    /// Access 97 database, one with a character outside Windows-1252.
+    void SetPassword(std::string_view password);
 
 private:
     struct Impl;

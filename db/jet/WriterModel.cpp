@@ -83,6 +83,11 @@ bool Packable(const Column& c, const Value& v) {
     case Type::DateTime:
     case Type::Text:
         return true;
+    case Type::Binary: {
+        const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&v);
+        return std::holds_alternative<std::monostate>(v) ||
+               (!c.fixed && bytes != nullptr && bytes->size() <= c.length);
+    }
     default:
         return std::holds_alternative<std::monostate>(v);
     }
