@@ -27,11 +27,16 @@ std::string FolderOf(const std::string& filePath) {
     return end == std::string::npos ? "." : filePath.substr(0, end + 1);
 }
 
-// A file under its temporary name until Commit renames it over the final name. However the
-// copy ends, the file is closed, and unless it was committed the temporary name is removed, so
-// the final name holds either the previous file or the complete new one.
+// A new file that gets its final name only once it is written whole, so that the final name
+// holds either the previous file or the complete new one. Where the system has files without a
+// name, it is made without one and named when done; a previous file under the final name keeps
+// the name, and the new one then goes under its temporary name first and is renamed over it.
+// Elsewhere it is written under its temporary name from the start. However the copy ends, the
+// file is closed, and unless it was finished the temporary name is removed.
 class TemporaryFile {
 public:
+    enum class Finished { Whole, NotClosed, NotNamed };
+
     TemporaryFile(FileApi& files, std::string finalPath)
         : files_(files), final_(std::move(finalPath)), temporary_(TemporaryName(final_)) {}
     ~TemporaryFile() {
@@ -42,37 +47,69 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    /// Creates the temporary file, never through a link, with the folder's owner when root.
+    /// Creates the file, never through a link, with the folder's owner when root.
     bool Create() {
-        handle_ = files_.CreateNew(temporary_);
-        // A killed run's leftover holds the name: it goes, and the file is created once more.
-        if (handle_ == kInvalidFile && files_.Kind(temporary_) != FileKind::Missing &&
-            files_.Remove(temporary_))
-            handle_ = files_.CreateNew(temporary_);
-        created_ = handle_ != kInvalidFile;
-        return created_ && files_.TakeFolderOwner(handle_, FolderOf(final_));
+        const std::string folder = FolderOf(final_);
+        handle_ = files_.CreateUnnamed(folder);
+        unnamed_ = handle_ != kInvalidFile;
+        if (!unnamed_ && !CreateTemporary())
+            return false;
+        return files_.TakeFolderOwner(handle_, folder);
     }
     std::int64_t Write(std::span<const std::byte> bytes) {
         return files_.Write(handle_, bytes.data(), bytes.size());
     }
-    /// Closes the file; false when the system says that its contents may not all be there.
+    /// Closes the file and puts it under its final name, replacing whatever had that name (a
+    /// folder stays). NotClosed when the system says that its contents may not all be there,
+    /// NotNamed when it can't have the name; either way the final name is as it was.
+    Finished Finish() {
+        if (unnamed_) {
+            if (files_.Name(handle_, final_)) {
+                // The name was free: nothing was there before, and nothing stays on a failure.
+                if (!Close()) {
+                    files_.Remove(final_);
+                    return Finished::NotClosed;
+                }
+                return Finished::Whole;
+            }
+            if (!NameTemporary())
+                return Finished::NotNamed;
+        }
+        if (!Close())
+            return Finished::NotClosed;
+        if (!files_.Rename(temporary_, final_))
+            return Finished::NotNamed;
+        created_ = false;
+        return Finished::Whole;
+    }
+
+private:
+    // The file under its temporary name. A killed run's leftover holds the name: it goes, and
+    // the name is taken once more.
+    bool CreateTemporary() {
+        handle_ = files_.CreateNew(temporary_);
+        if (handle_ == kInvalidFile && RemoveLeftover())
+            handle_ = files_.CreateNew(temporary_);
+        created_ = handle_ != kInvalidFile;
+        return created_;
+    }
+    bool NameTemporary() {
+        created_ = files_.Name(handle_, temporary_) ||
+                   (RemoveLeftover() && files_.Name(handle_, temporary_));
+        return created_;
+    }
+    bool RemoveLeftover() {
+        return files_.Kind(temporary_) != FileKind::Missing && files_.Remove(temporary_);
+    }
     bool Close() {
         const FileHandle handle = std::exchange(handle_, kInvalidFile);
         return handle == kInvalidFile || files_.Close(handle);
     }
-    /// Puts the file under its final name, replacing whatever had that name (a folder stays).
-    bool Commit() {
-        if (!files_.Rename(temporary_, final_))
-            return false;
-        created_ = false;
-        return true;
-    }
 
-private:
     FileApi& files_;
     std::string final_, temporary_;
     FileHandle handle_ = kInvalidFile;
-    bool created_ = false;
+    bool unnamed_ = false, created_ = false;
 };
 
 // Whether another opener holds the file that would be replaced (a run beside this one), or
@@ -103,12 +140,21 @@ bool SaveResourceToFile(const std::string& blobName, const std::string& filePath
         if (HeldElsewhere(files, previous, filePath) || !file.Create())
             throw Failure(cannotMake);
         const std::int64_t written = file.Write(bytes);
-        if (written < 0 || !file.Close())
-            throw Failure("Fout tijdens het schrijven van bestand '" + filePath + "' (1)");
+        const auto cannotWrite = [&](const char* which) {
+            return Failure("Fout tijdens het schrijven van bestand '" + filePath + "' " + which);
+        };
+        if (written < 0)
+            throw cannotWrite("(1)");
         if (static_cast<std::uint64_t>(written) != bytes.size())
-            throw Failure("Fout tijdens het schrijven van bestand '" + filePath + "' (2)");
-        if (!file.Commit())
+            throw cannotWrite("(2)");
+        switch (file.Finish()) {
+        case TemporaryFile::Finished::Whole:
+            break;
+        case TemporaryFile::Finished::NotClosed:
+            throw cannotWrite("(1)");
+        case TemporaryFile::Finished::NotNamed:
             throw Failure(cannotMake);
+        }
         return true;
     } catch (...) {
         ShowAndLog("SaveResourceToFile", CurrentDescription());

@@ -143,9 +143,21 @@ TEST(SaveResources, ExistingFilesAreReplaced) {
     const auto files = FilesOf(inst, "1173");
     test::WriteFile(files[0], std::string(100000, 'o'));
     test::WriteFile(files[3], "kort");
-    ASSERT_TRUE(SaveResources(inst.Folder(), nullptr));
+    // Only a file that replaces another goes under its temporary name first, where the system
+    // has files without a name; the others get their name when they are whole.
+    const FileHandle probe = SystemFiles().CreateUnnamed(inst.Folder() + "pictogrammen/");
+    const bool unnamed = probe != kInvalidFile && SystemFiles().Close(probe);
+    test::FaultyFiles counted;
+    counted.op = unnamed ? test::FaultyFiles::Op::Name : test::FaultyFiles::Op::CreateNew;
+    counted.only = ".kwastor-tmp";
+    {
+        test::ScopedFiles scoped(counted);
+        ASSERT_TRUE(SaveResources(inst.Folder(), nullptr));
+    }
+    EXPECT_EQ(counted.calls, unnamed ? 2 : 4);
     EXPECT_EQ(ReadFile(files[0]), test::BlobBytes("P_1173", 300));
     EXPECT_EQ(ReadFile(files[3]), test::BlobBytes("T_1173", 3300));
+    EXPECT_EQ(CountFiles(inst.Path()), 4u);
 }
 
 TEST(SaveResources, AFileHeldElsewhereCannotBeMade) {
@@ -401,7 +413,7 @@ TEST(SaveResourceToFile, AFailedOrShortWriteLeavesNothing) {
         TestInstallation inst;
         test::FaultyFiles files;
         files.op = test::FaultyFiles::Op::Write;
-        files.only = ".kwastor-tmp";
+        files.only = "thumbs/"; // the new file, named or not; not the log
         files.failAt = 1;
         files.fault = fault;
         test::ScopedFiles scoped(files);

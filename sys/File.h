@@ -26,6 +26,15 @@ public:
     /// nothing, when anything has the name already (a link is never followed) or the folder
     /// can't be written.
     virtual FileHandle CreateNew(const std::string& path) = 0;
+    /// Creates a file without a name in `folder` (ending with a separator), for writing only,
+    /// with mode 0644 whatever the umask; Name gives it its name once it is written, and until
+    /// then no name shows it and a crash leaves nothing behind. kInvalidFile where the system or
+    /// the folder's file system has no such files, or the folder can't be written: CreateNew
+    /// serves then.
+    virtual FileHandle CreateUnnamed(const std::string& /*folder*/) { return kInvalidFile; }
+    /// Gives a file made by CreateUnnamed the name `path`, in its folder. Fails, changing
+    /// nothing, when anything has that name already (a link is never followed) or it can't.
+    virtual bool Name(FileHandle /*file*/, const std::string& /*path*/) { return false; }
     /// Opens an existing ordinary file for reading, never through a link and never waiting (a
     /// FIFO or device is refused). kInvalidFile when it can't.
     virtual FileHandle OpenExisting(const std::string& path) = 0;

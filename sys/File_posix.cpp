@@ -43,21 +43,31 @@ public:
     FileHandle CreateNew(const std::string& path) override {
         const int fd =
             ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
-        if (fd < 0)
-            return kInvalidFile;
-        // The umask or the folder's default ACL may have taken bits away; the installation's
-        // users need to read the file.
-        bool masked = !batch_ || (batch_->umask & kFileMode) != 0;
-        if (!masked) {
-            const std::optional<FolderFacts> folder = FactsOf(FolderOf(path));
-            masked = !folder || !folder->umaskDecidesMode;
-        }
-        if (masked && ::fchmod(fd, kFileMode) != 0) {
+        if (fd >= 0 && !GiveMode(fd, FolderOf(path))) {
             ::close(fd);
             ::unlink(path.c_str());
             return kInvalidFile;
         }
         return fd;
+    }
+
+    FileHandle CreateUnnamed(const std::string& folder) override {
+        // The file is named through its entry in /proc; without /proc it couldn't be.
+        static const bool procFds = ::access("/proc/self/fd", X_OK) == 0;
+        if (!procFds)
+            return kInvalidFile;
+        const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kFileMode);
+        if (fd >= 0 && !GiveMode(fd, folder)) {
+            ::close(fd);
+            return kInvalidFile;
+        }
+        return fd;
+    }
+
+    bool Name(FileHandle file, const std::string& path) override {
+        // linkat never follows a link at the new name: anything there makes it fail.
+        const std::string self = "/proc/self/fd/" + std::to_string(file);
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
     }
 
     FileHandle OpenExisting(const std::string& path) override {
@@ -123,6 +133,17 @@ public:
     void EndBatch() override { batch_.reset(); }
 
 private:
+    // The umask or the folder's default ACL may have taken bits away from a new file's mode;
+    // the installation's users need to read the file.
+    bool GiveMode(int fd, const std::string& folder) {
+        bool masked = !batch_ || (batch_->umask & kFileMode) != 0;
+        if (!masked) {
+            const std::optional<FolderFacts> facts = FactsOf(folder);
+            masked = !facts || !facts->umaskDecidesMode;
+        }
+        return !masked || ::fchmod(fd, kFileMode) == 0;
+    }
+
     // Looked up once per batch: a folder does not change while its files are written.
     std::optional<FolderFacts> FactsOf(const std::string& folder) {
         if (batch_)

@@ -101,9 +101,19 @@ std::string LogDefect(const std::string& text) {
 }
 
 bool FaultyFiles::Fails(Op call, const std::string& name) {
-    static const char* const kNames[] = {
-        "",      "CreateNew", "OpenExisting", "Lock", "TakeFolderOwner", "Write",
-        "Close", "Remove",    "Rename",       "Kind", "IsOrdinaryFile"};
+    static const char* const kNames[] = {"",
+                                         "CreateNew",
+                                         "CreateUnnamed",
+                                         "Name",
+                                         "OpenExisting",
+                                         "Lock",
+                                         "TakeFolderOwner",
+                                         "Write",
+                                         "Close",
+                                         "Remove",
+                                         "Rename",
+                                         "Kind",
+                                         "IsOrdinaryFile"};
     if ((op != Op::Any && op != call) || name.find(only) == std::string::npos)
         return false;
     if (++calls != failAt)
@@ -116,14 +126,27 @@ FileHandle FaultyFiles::Open(Op call, const std::string& path) {
     if (Fails(call, path))
         return kInvalidFile;
     FileApi& system = SystemFiles();
-    const FileHandle file =
-        call == Op::CreateNew ? system.CreateNew(path) : system.OpenExisting(path);
-    names_[file] = path;
+    const FileHandle file = call == Op::CreateNew       ? system.CreateNew(path)
+                            : call == Op::CreateUnnamed ? system.CreateUnnamed(path)
+                                                        : system.OpenExisting(path);
+    if (file != kInvalidFile)
+        names_[file] = path;
     return file;
 }
 
 FileHandle FaultyFiles::CreateNew(const std::string& path) {
     return Open(Op::CreateNew, path);
+}
+
+FileHandle FaultyFiles::CreateUnnamed(const std::string& folder) {
+    return Open(Op::CreateUnnamed, folder);
+}
+
+bool FaultyFiles::Name(FileHandle file, const std::string& path) {
+    if (Fails(Op::Name, path) || !SystemFiles().Name(file, path))
+        return false;
+    names_[file] = path;
+    return true;
 }
 
 FileHandle FaultyFiles::OpenExisting(const std::string& path) {

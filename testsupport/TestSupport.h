@@ -145,6 +145,8 @@ public:
     enum class Op {
         Any,
         CreateNew,
+        CreateUnnamed,
+        Name,
         OpenExisting,
         Lock,
         TakeFolderOwner,
@@ -165,6 +167,9 @@ public:
     std::string failed; // what the failed call was ("Rename <name>"), empty while none failed
 
     FileHandle CreateNew(const std::string& path) override;
+    /// The file's name here, until it is named, is its folder's.
+    FileHandle CreateUnnamed(const std::string& folder) override;
+    bool Name(FileHandle file, const std::string& path) override;
     FileHandle OpenExisting(const std::string& path) override;
     bool Lock(FileHandle file) override;
     bool TakeFolderOwner(FileHandle file, const std::string& folder) override;
@@ -178,7 +183,7 @@ public:
 private:
     /// Counts the call when it matches; true when it is the one to fail.
     bool Fails(Op call, const std::string& name);
-    /// CreateNew or OpenExisting, noting the handle's name.
+    /// CreateNew, CreateUnnamed or OpenExisting, noting the handle's name.
     FileHandle Open(Op call, const std::string& path);
     std::map<FileHandle, std::string> names_;
 };
