@@ -1,11 +1,15 @@
 #include "app/MainModule.h"
 #include "db/Database.h"
+#include "db/jet/Writer.h"
 #include "testsupport/TestSupport.h"
 #include "testsupport/db/DatabaseTestSupport.h"
 #include "testsupport/payload/PayloadTestSupport.h"
 #include "tools/make-test-installation/DemoDatabase.h"
 
+#include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace kw {
 namespace {
@@ -71,6 +75,79 @@ TEST_F(DatabaseModeTest, AFailedUpdateClosesTheDatabaseBeforeItsMessage) {
     EXPECT_TRUE(sink_.connected.front()); // the statement's own box came while connected
     EXPECT_EQ(log_.Records().end()[-2], "UpdateDB() : Invoegen mislukt bij pictogram Aanrecht ");
     EXPECT_EQ(log_.Records().back(), "UpdateDB() : de database is ongewijzigd gelaten.");
+}
+
+// Access files that can't take the update: each fails the mode with its reason in a message box,
+// and the file is left byte for byte as it was.
+TEST_F(DatabaseModeTest, AnAccessFileThatCantTakeTheUpdateIsLeftAsItWas) {
+    namespace fs = std::filesystem;
+    using jet::ColumnSpec, jet::Type::Long, jet::Type::Text;
+    const std::string data = KW_JET_TESTDATA, full = data + "/picbase/picbase-V2000-full.pbd";
+    // An Access 97 database with the program's password and only the tables given, made by the
+    // engine inside an Access-made one.
+    const auto access97 =
+        [&](const std::vector<std::pair<const char*, std::vector<ColumnSpec>>>& tables) {
+            fs::copy_file(data + "/public/jackcess/delTestV1997.mdb", db_);
+            auto writer = jet::Writer::Open(db_, "");
+            for (const auto& [name, columns] : tables)
+                writer->CreateTable(name, columns, {});
+            writer->SetPassword("kolibrie");
+        };
+    const std::vector<ColumnSpec> categorie{
+        {"nr", Long}, {"icoon", Long}, {"omschrijving", Text, 50}, {"zichtbaar", Long}};
+    const std::vector<ColumnSpec> pictogram{
+        {"nr", Long}, {"bestand", Text, 50}, {"naam", Text, 100}};
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        bool held; // another program holds a lock on the whole file
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"another password",
+         [&] { fs::copy_file(data + "/public/mdb-reader/V2000_with-password.mdb", db_); }, false,
+         "Not a valid password"},
+        {"a damaged file",
+         [&] {
+             fs::copy_file(full, db_);
+             fs::resize_file(db_, fs::file_size(db_) / 2);
+         },
+         false, "damaged"},
+        {"a missing table",
+         [&] {
+             access97({{"categorie", categorie}, {"pictogram", pictogram}});
+         },
+         false, "no table \"categorie_pictogram\""},
+        {"a table with a column too few",
+         [&] {
+             access97({{"categorie", categorie},
+                       {"pictogram", pictogram},
+                       {"categorie_pictogram", {{"nr", Long}, {"categorie_nr", Long}}}});
+         },
+         false, "has 2 columns, but 3 values were given"},
+        {"held by another program", [&] { fs::copy_file(full, db_); }, true, "another program"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(folder_);
+        fs::create_directory(folder_);
+        c.make();
+        const std::string before = test::ReadFile(db_);
+        const int other = c.held ? ::open(db_.c_str(), O_RDWR) : -1;
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        ASSERT_TRUE(!c.held || ::fcntl(other, F_OFD_SETLK, &lock) == 0);
+        sink_.boxes.clear();
+        EXPECT_EQ(HandleCommandLine("database " + folder_), kExitFailed);
+        if (other >= 0)
+            ::close(other);
+        EXPECT_FALSE(IsConnected());
+        EXPECT_TRUE(test::ReadFile(db_) == before) << "the file is byte for byte as it was";
+        std::string shown;
+        for (const Box& b : sink_.boxes)
+            shown += b.text + "\n";
+        EXPECT_NE(shown.find(c.reason), std::string::npos) << shown;
+    }
 }
 
 } // namespace
