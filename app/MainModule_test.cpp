@@ -81,21 +81,21 @@ TEST_F(DatabaseModeTest, AFailedUpdateClosesTheDatabaseBeforeItsMessage) {
 // and the file is left byte for byte as it was.
 TEST_F(DatabaseModeTest, AnAccessFileThatCantTakeTheUpdateIsLeftAsItWas) {
     namespace fs = std::filesystem;
-    using jet::ColumnSpec, jet::Type::Long, jet::Type::Text;
+    using jet::NewColumn, jet::Type::Long, jet::Type::Text;
     const std::string data = KW_JET_TESTDATA, full = data + "/picbase/picbase-V2000-full.pbd";
     // An Access 97 database with the program's password and only the tables given, made by the
     // engine inside an Access-made one.
     const auto access97 =
-        [&](const std::vector<std::pair<const char*, std::vector<ColumnSpec>>>& tables) {
+        [&](const std::vector<std::pair<const char*, std::vector<NewColumn>>>& tables) {
             fs::copy_file(data + "/public/jackcess/delTestV1997.mdb", db_);
             auto writer = jet::Writer::Open(db_, "");
             for (const auto& [name, columns] : tables)
                 writer->CreateTable(name, columns, {});
             writer->SetPassword("kolibrie");
         };
-    const std::vector<ColumnSpec> categorie{
+    const std::vector<NewColumn> categorie{
         {"nr", Long}, {"icoon", Long}, {"omschrijving", Text, 50}, {"zichtbaar", Long}};
-    const std::vector<ColumnSpec> pictogram{
+    const std::vector<NewColumn> pictogram{
         {"nr", Long}, {"bestand", Text, 50}, {"naam", Text, 100}};
     struct Case {
         const char* what;

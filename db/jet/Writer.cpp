@@ -928,8 +928,8 @@ struct Writer::Impl {
     // usage maps (the table's owned pages and pages with free space, then one per index, each
     // naming the index's root), an empty leaf as each index's root, and the catalogue's entry.
     // The table owns no data page until its first row.
-    void CreateTable(std::string_view name, const std::vector<ColumnSpec>& columns,
-                     const std::vector<IndexSpec>& indexes) {
+    void CreateTable(std::string_view name, const std::vector<NewColumn>& columns,
+                     const std::vector<NewIndex>& indexes) {
         const Format& f = format;
         const auto refuse = [&](const std::string& why) {
             throw JetError("Table \"" + std::string(name) + "\" can't be created: " + why +
@@ -954,7 +954,7 @@ struct Writer::Impl {
             refuse("a table has 1 to 255 columns");
         std::vector<std::string> columnNames;
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            const ColumnSpec& c = columns[i];
+            const NewColumn& c = columns[i];
             columnNames.push_back(ObjectName(name, c.name, "column"));
             for (std::size_t j = 0; j < i; ++j)
                 if (SameName(columns[j].name, c.name))
@@ -970,7 +970,7 @@ struct Writer::Impl {
         std::vector<std::vector<std::uint16_t>> indexColumns;
         int primaries = 0;
         for (std::size_t i = 0; i < indexes.size(); ++i) {
-            const IndexSpec& x = indexes[i];
+            const NewIndex& x = indexes[i];
             indexNames.push_back(ObjectName(name, x.name, "index"));
             for (std::size_t j = 0; j < i; ++j)
                 if (SameName(indexes[j].name, x.name))
@@ -982,7 +982,7 @@ struct Writer::Impl {
             for (const std::string& column : x.columns) {
                 const auto at =
                     std::find_if(columns.begin(), columns.end(),
-                                 [&](const ColumnSpec& c) { return SameName(c.name, column); });
+                                 [&](const NewColumn& c) { return SameName(c.name, column); });
                 if (at == columns.end())
                     refuse("index \"" + x.name + "\" names column \"" + column +
                            "\", which the table doesn't have");
@@ -1030,7 +1030,7 @@ struct Writer::Impl {
         const auto count = [](std::size_t n) { return static_cast<std::uint32_t>(n); };
         const auto varCount = static_cast<std::uint32_t>(
             std::count_if(columns.begin(), columns.end(),
-                          [](const ColumnSpec& c) { return c.type == Type::Text; }));
+                          [](const NewColumn& c) { return c.type == Type::Text; }));
         d[0] = PageType::TableDef;
         d[1] = 0x01;
         d[2] = 'V';
@@ -1251,8 +1251,8 @@ std::vector<Value> Writer::Select(std::string_view table, std::string_view colum
     return values;
 }
 
-void Writer::CreateTable(std::string_view name, const std::vector<ColumnSpec>& columns,
-                         const std::vector<IndexSpec>& indexes) {
+void Writer::CreateTable(std::string_view name, const std::vector<NewColumn>& columns,
+                         const std::vector<NewIndex>& indexes) {
     impl_->Statement([&] {
         impl_->CreateTable(name, columns, indexes);
         return 0;

@@ -55,7 +55,7 @@ struct Comparison {
 using Condition = std::vector<Comparison>;
 
 /// A column of a table to create: Long (Type::Long) or Text (Type::Text, `length` characters).
-struct ColumnSpec {
+struct NewColumn {
     std::string name;
     std::uint8_t type = Type::Long;
     std::uint16_t length = 0; // Text only: 1 to 255
@@ -63,7 +63,7 @@ struct ColumnSpec {
 
 /// An index of a table to create, over up to ten of its columns, ascending. A primary key is
 /// unique and requires a value in each of its columns.
-struct IndexSpec {
+struct NewIndex {
     std::string name;
     std::vector<std::string> columns;
     bool primary = false;
@@ -99,8 +99,8 @@ public:
     /// wouldn't accept (empty, over 64 characters, a character outside Windows-1252, or one of
     /// . ! ` [ ]), a column type other than Long and Text, a Text length outside 1 to 255, and
     /// an index whose columns aren't the table's or that repeats one.
-    void CreateTable(std::string_view name, const std::vector<ColumnSpec>& columns,
-                     const std::vector<IndexSpec>& indexes);
+    void CreateTable(std::string_view name, const std::vector<NewColumn>& columns,
+                     const std::vector<NewIndex>& indexes);
     /// Sets the database password (empty: none), committed at once. Raises JetError, with the
     /// file as it was, inside a transaction, for a password of over 20 characters, or, in an
     /// Access 97 database, one with a character outside Windows-1252.

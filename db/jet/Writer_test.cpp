@@ -515,16 +515,16 @@ TEST_F(WriterTest, CreatedTablesReadAsAccess97MadeTheSame) {
         SCOPED_TRACE(std::string(file) + " " + table);
         const auto access = Database::Open((kData / "public" / "jackcess" / file).string());
         const TableDef made = *access->FindTable(table);
-        std::vector<ColumnSpec> columns;
+        std::vector<NewColumn> columns;
         for (const Column& c : made.columns)
             columns.push_back({c.name, c.type, c.type == Type::Text ? c.length : std::uint16_t{0}});
-        std::vector<IndexSpec> indexes;
+        std::vector<NewIndex> indexes;
         for (const LogicalIndex& x : made.indexes) {
             const IndexData& data = made.indexData[static_cast<std::size_t>(x.dataNumber)];
-            IndexSpec& spec = indexes.emplace_back(
-                IndexSpec{x.name, {}, x.kind == IndexKind::Primary, (data.flags & 1) != 0});
+            NewIndex& index = indexes.emplace_back(
+                NewIndex{x.name, {}, x.kind == IndexKind::Primary, (data.flags & 1) != 0});
             for (const IndexColumn& c : data.columns)
-                spec.columns.push_back(made.ColumnByNumber(c.columnNumber)->name);
+                index.columns.push_back(made.ColumnByNumber(c.columnNumber)->name);
         }
         const std::string name = std::string("new") + table;
         Rows rows;
@@ -597,12 +597,12 @@ TEST_F(WriterTest, CreatedTablesReadAsAccess97MadeTheSame) {
 // for byte as it was; a name taken in the open transaction is taken.
 TEST_F(WriterTest, RefusedOrUndoneTablesLeaveTheFileAsItWas) {
     const std::string jet3 = "public/jackcess/delTestV1997.mdb";
-    const std::vector<ColumnSpec> nr{{"nr", Type::Long}};
-    const std::vector<IndexSpec> none;
+    const std::vector<NewColumn> nr{{"nr", Type::Long}};
+    const std::vector<NewIndex> none;
     struct Case {
         std::string file, table;
-        std::vector<ColumnSpec> columns;
-        std::vector<IndexSpec> indexes;
+        std::vector<NewColumn> columns;
+        std::vector<NewIndex> indexes;
         const char* why;
     };
     const Case cases[] = {

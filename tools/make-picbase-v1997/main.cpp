@@ -15,8 +15,8 @@ using namespace kw::jet;
 
 struct NewTable {
     const char* name;
-    std::vector<ColumnSpec> columns;
-    std::vector<IndexSpec> indexes;
+    std::vector<NewColumn> columns;
+    std::vector<NewIndex> indexes;
 };
 
 const std::vector<NewTable>& Tables() {
@@ -54,7 +54,7 @@ void Make(const std::string& fixture, const std::string& source, const std::stri
             throw JetError(source + " has no table \"" + t.name + "\".");
         // The source's columns by name, in the new table's order.
         std::vector<std::size_t> at;
-        for (const ColumnSpec& c : t.columns) {
+        for (const NewColumn& c : t.columns) {
             std::size_t i = 0;
             while (i < rows->columns.size() && !SameName(rows->columns[i].name, c.name))
                 ++i;
