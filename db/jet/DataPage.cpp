@@ -6,11 +6,6 @@ namespace kw::jet {
 
 namespace {
 
-void Put16(std::span<std::uint8_t> page, std::size_t at, std::size_t value) {
-    page[at] = static_cast<std::uint8_t>(value);
-    page[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
 std::size_t SlotAt(const Format& f, std::uint16_t row) {
     return f.dataRowTable + 2u * row;
 }

@@ -14,11 +14,6 @@ struct Layout {
 constexpr Layout kJet3{0x08, 0x0C, 0x10, 0x14, 0x16, 0xF8};
 constexpr Layout kJet4{0x0C, 0x10, 0x14, 0x18, 0x1B, 0x1E0};
 
-void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 // An entry as stored: the key, the row big-endian (page in three bytes, then the row), and on
 // intermediate pages the child page big-endian; the first `skip` bytes of the key left out.
 std::uint8_t* PutStored(std::uint8_t* out, const SortedEntry& e, std::size_t skip,

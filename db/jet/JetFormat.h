@@ -98,6 +98,14 @@ inline std::uint8_t Le8(std::span<const std::uint8_t> b, std::size_t at) {
     Need(b, at, 1);
     return b[at];
 }
+inline void Put16(std::span<std::uint8_t> b, std::size_t at, std::uint32_t value) {
+    b[at] = static_cast<std::uint8_t>(value);
+    b[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+inline void Put32(std::span<std::uint8_t> b, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
 inline std::uint16_t Le16(std::span<const std::uint8_t> b, std::size_t at) {
     Need(b, at, 2);
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));

@@ -52,11 +52,6 @@ private:
     Pager& pager_;
 };
 
-void Put32(std::span<std::uint8_t> b, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 bool IsWhole(std::uint8_t type) {
     return type == Type::Byte || type == Type::Integer || type == Type::Long;
 }
@@ -1036,13 +1031,9 @@ struct Writer::Impl {
         d[2] = 'V';
         d[3] = 'C';
         d[f.tdefTableType] = 0x4E;
-        const auto at16 = [&](std::size_t at, std::uint32_t v) {
-            d[at] = static_cast<std::uint8_t>(v);
-            d[at + 1] = static_cast<std::uint8_t>(v >> 8);
-        };
-        at16(f.tdefTableType + 1, count(columns.size()));
-        at16(f.tdefVarColumns, varCount);
-        at16(f.tdefColumns, count(columns.size()));
+        Put16(d, f.tdefTableType + 1, count(columns.size()));
+        Put16(d, f.tdefVarColumns, varCount);
+        Put16(d, f.tdefColumns, count(columns.size()));
         Put32(d, f.tdefIndexes, count(indexes.size()));
         Put32(d, f.tdefIndexData, count(indexes.size()));
         Put32(d, f.tdefOwnedPages, mapPage << 8);
